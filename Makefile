@@ -1,0 +1,33 @@
+# Set-up, build, run and test. `make run` and `make test` do everything from a fresh clone.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+DB ?= $(BUILD)/gsk.db
+
+.PHONY: all deps configure build run test bench clean format
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@test -f $(DB) || $(BUILD)/vorn --init-db $(DB)
+	@$(BUILD)/vorn
+
+test: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	@rm -rf $(BUILD)

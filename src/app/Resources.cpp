@@ -1,0 +1,11 @@
+#include "app/Resources.h"
+
+#include <QtGlobal>
+
+static void initOnce() {
+    Q_INIT_RESOURCE(resources);
+}
+
+void initVornResources() {
+    initOnce();
+}

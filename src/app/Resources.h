@@ -1,0 +1,4 @@
+#pragma once
+
+// Makes the program's built-in pictures (":/vorn/...") available.
+void initVornResources();

@@ -1,0 +1,94 @@
+#include "app/Services.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <stdexcept>
+
+namespace {
+// Used before main() installs anything: messages go to standard error.
+class StderrMessages : public MessageService {
+public:
+    Answer show(const QString& text, const QString& caption, Icon, Buttons buttons) override {
+        qWarning("%s: %s", qPrintable(caption), qPrintable(text));
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    }
+};
+
+StderrMessages g_stderrMessages;
+SystemClock g_systemClock;
+MessageService* g_messages = &g_stderrMessages;
+const Clock* g_clock = &g_systemClock;
+MediaDeviceFactory g_mediaFactory;
+Mixer* g_mixer = nullptr;
+PowerControl* g_power = nullptr;
+Autostart* g_autostart = nullptr;
+QString g_programDir;
+} // namespace
+
+namespace Services {
+MessageService& messages() {
+    return *g_messages;
+}
+void setMessages(MessageService* service) {
+    g_messages = service ? service : &g_stderrMessages;
+}
+
+const Clock& clock() {
+    return *g_clock;
+}
+void setClock(const Clock* clock) {
+    g_clock = clock ? clock : &g_systemClock;
+}
+
+std::unique_ptr<MediaDevice> createMediaDevice(QObject* parent) {
+    if (!g_mediaFactory)
+        throw std::runtime_error("no media device available");
+    return g_mediaFactory(parent);
+}
+void setMediaDeviceFactory(MediaDeviceFactory factory) {
+    g_mediaFactory = std::move(factory);
+}
+
+Mixer* mixer() {
+    return g_mixer;
+}
+void setMixer(Mixer* mixer) {
+    g_mixer = mixer;
+}
+
+PowerControl* power() {
+    return g_power;
+}
+void setPower(PowerControl* power) {
+    g_power = power;
+}
+
+Autostart* autostart() {
+    return g_autostart;
+}
+void setAutostart(Autostart* autostart) {
+    g_autostart = autostart;
+}
+
+QString programDir() {
+    const QString env = qEnvironmentVariable("VORN_HOME");
+    if (!env.isEmpty())
+        return QDir(env).absolutePath();
+    if (!g_programDir.isEmpty())
+        return g_programDir;
+    return QCoreApplication::applicationDirPath();
+}
+void setProgramDir(const QString& dir) {
+    g_programDir = dir;
+}
+} // namespace Services
+
+namespace msg {
+MessageService& service() {
+    return Services::messages();
+}
+void report(const std::exception& e) {
+    service().show(QString::fromUtf8(e.what()), QStringLiteral("错误"),
+                   MessageService::Icon::Error);
+}
+} // namespace msg

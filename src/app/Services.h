@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/Clock.h"
+#include "app/MessageService.h"
+#include "platform/Autostart.h"
+#include "platform/MediaDevice.h"
+#include "platform/Mixer.h"
+#include "platform/PowerControl.h"
+
+#include <QString>
+
+// The replaceable pieces the whole program uses. main() installs the real
+// ones; tests install fakes. The registry does not own what it is given.
+namespace Services {
+MessageService& messages();
+void setMessages(MessageService* service);
+
+const Clock& clock();
+void setClock(const Clock* clock);
+
+std::unique_ptr<MediaDevice> createMediaDevice(QObject* parent);
+void setMediaDeviceFactory(MediaDeviceFactory factory);
+
+Mixer* mixer();
+void setMixer(Mixer* mixer);
+
+PowerControl* power();
+void setPower(PowerControl* power);
+
+Autostart* autostart();
+void setAutostart(Autostart* autostart);
+
+// Folder of the program, where gsk.db, dbpath.ini and help.html are looked
+// for. The environment variable VORN_HOME overrides it.
+QString programDir();
+void setProgramDir(const QString& dir);
+} // namespace Services

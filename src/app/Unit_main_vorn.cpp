@@ -1,0 +1,289 @@
+#include "app/Unit_main_vorn.h"
+
+#include "app/ScheduleClock.h"
+#include "app/Services.h"
+#include "data/DatabaseFile.h"
+#include "data/datamodule.h"
+#include "settings/Unit_mm.h"
+#include "settings/Unit_mmsj.h"
+#include "settings/funVolume.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QScreen>
+#include <QSlider>
+#include <QSystemTrayIcon>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+TForm_main_vorn* Form_main_vorn = nullptr;
+
+namespace {
+QToolButton* toolButton(QToolBar* bar, const char* name, const QString& caption,
+                        const QString& hint) {
+    auto* b = new QToolButton(bar);
+    b->setObjectName(QLatin1String(name));
+    b->setText(caption);
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    b->setFixedSize(79, 21);
+    bar->addWidget(b);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int w = -1,
+              int h = -1) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    if (w < 0) {
+        l->adjustSize();
+        l->move(x, y);
+    } else {
+        l->setGeometry(x, y, w, h);
+    }
+    return l;
+}
+
+const char* const skyBlue = "background-color: #a6caf0;";
+} // namespace
+
+TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
+    : QWidget(parent), m_dm(dm), m_schedule(new ScheduleClock(dm, this)) {
+    Form_main_vorn = this;
+    setObjectName(QStringLiteral("Form_main_vorn"));
+    setWindowTitle(tr("广播站播音系统 "));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(800, 570);
+
+    ControlBar2 = new QWidget(this);
+    ControlBar2->setObjectName(QStringLiteral("ControlBar2"));
+    ControlBar2->setGeometry(6, 1, 601, 29);
+    ToolBar2 = new QToolBar(ControlBar2);
+    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+    ToolBar2->setGeometry(0, 0, 601, 29);
+    ToolButton5 = toolButton(ToolBar2, "ToolButton5", tr("时间表编辑"), tr("时间表编辑"));
+    ToolButton10 = toolButton(ToolBar2, "ToolButton10", tr("歌曲列表编辑"),
+                              tr("歌曲列表(内容为一些歌名集合的文件)编辑"));
+    ToolButton1 = toolButton(ToolBar2, "ToolButton1", tr("时间表设置"), tr("设置各天对应的时间表"));
+    ToolButton13 = toolButton(ToolBar2, "ToolButton13", tr("密码设置"), tr("设置和修改密码"));
+    ToolButton14 = toolButton(ToolBar2, "ToolButton14", tr("系统设置"),
+                              tr("自启动、定时关机、控制音量等设置"));
+    ToolButton2 = toolButton(ToolBar2, "ToolButton2", tr("常用乐曲播放"), tr("音乐播放器"));
+    ToolButton3 = toolButton(ToolBar2, "ToolButton3", tr("关于"), tr("作者相关信息"));
+    connect(ToolButton5, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton5Click);
+    connect(ToolButton10, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton10Click);
+    connect(ToolButton1, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton1Click);
+    connect(ToolButton13, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton13Click);
+    connect(ToolButton14, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton14Click);
+    connect(ToolButton2, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton2Click);
+    connect(ToolButton3, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton3Click);
+
+    Label_date = label(this, "Label_date", tr("2000年12月12日 星期一"), 643, 16, 150, 15);
+    QFont dateFont(QStringLiteral("KaiTi"));
+    dateFont.setPixelSize(12);
+    Label_date->setFont(dateFont);
+    Label_time = label(this, "Label_time", QStringLiteral("20:21:00"), 648, 32, 121, 35);
+    QFont timeFont(QStringLiteral("Serif"));
+    timeFont.setPixelSize(30);
+    timeFont.setBold(true);
+    Label_time->setFont(timeFont);
+    Label_time->setAlignment(Qt::AlignCenter);
+    Label_time->setStyleSheet(QStringLiteral("color: white; background-color: black;"));
+
+    Label_sjlb = label(this, "Label_sjlb", tr("今日时间表："), 16, 56);
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(10, 72, 484, 465);
+    DBGrid1->setStyleSheet(QString::fromLatin1(skyBlue));
+    DBGrid1->setToolTip(tr("双击查看歌曲列表内容"));
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
+    DBGrid1->setModel(m_dm.qry_show);
+    connect(m_dm.qry_show, &TQuery::currentRowChanged, this, &TForm_main_vorn::followCurrentRow);
+    connect(DBGrid1, &QTableView::clicked, this,
+            [this](const QModelIndex& index) { m_dm.qry_show->setCurrentRow(index.row()); });
+    connect(DBGrid1, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        m_dm.qry_show->setCurrentRow(index.row());
+        DBGrid1DblClick();
+    });
+
+    Label9 = label(this, "Label9", tr("正在播放的歌曲："), 504, 56);
+    ListBox5 = new QListWidget(this);
+    ListBox5->setObjectName(QStringLiteral("ListBox5"));
+    ListBox5->setGeometry(498, 72, 289, 385);
+    ListBox5->setStyleSheet(QString::fromLatin1(skyBlue));
+    ListBox5->setToolTip(tr("双击歌名可进行选中歌曲播放"));
+    ListBox6 = new QListWidget(this);
+    ListBox6->setObjectName(QStringLiteral("ListBox6"));
+    ListBox6->hide();
+
+    TrackBar2 = new QSlider(Qt::Horizontal, this);
+    TrackBar2->setObjectName(QStringLiteral("TrackBar2"));
+    TrackBar2->setGeometry(510, 477, 177, 33);
+    TrackBar2->setToolTip(tr("播放进度"));
+    TrackBar2->hide();
+    Label_nowtime2 = label(this, "Label_nowtime2", QString(), 696, 477, 41, 13);
+    Label_alltime2 = label(this, "Label_alltime2", QString(), 728, 477, 40, 13);
+    SpeedButton1 = new QToolButton(this);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setGeometry(766, 475, 17, 17);
+    SpeedButton1->setAutoRaise(true);
+    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    SpeedButton1->setToolTip(tr("停止自动播放歌曲"));
+    SpeedButton1->hide();
+    Label8 = label(this, "Label8", QString(), 493, 509, 305, 25);
+    Label8->setAlignment(Qt::AlignCenter);
+    Label8->setWordWrap(true);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer_process = new QTimer(this);
+    Timer_process->setObjectName(QStringLiteral("Timer_process"));
+    Timer_process->setInterval(1000);
+    connect(Timer_process, &QTimer::timeout, this, &TForm_main_vorn::Timer_processTimer);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N1 = PopupMenu1->addAction(tr("显示主窗口"));
+    N1->setObjectName(QStringLiteral("N1"));
+    N2 = PopupMenu1->addAction(tr("退出"));
+    N2->setObjectName(QStringLiteral("N2"));
+    connect(N1, &QAction::triggered, this, &TForm_main_vorn::N1Click);
+    connect(N2, &QAction::triggered, this, &TForm_main_vorn::N2Click);
+    TrayIcon1 = new QSystemTrayIcon(this);
+    TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
+    TrayIcon1->setIcon(QApplication::windowIcon());
+    TrayIcon1->setContextMenu(PopupMenu1);
+}
+
+TForm_main_vorn::~TForm_main_vorn() {
+    if (Form_main_vorn == this)
+        Form_main_vorn = nullptr;
+}
+
+bool TForm_main_vorn::FormCreate() {
+    const QString path = DatabaseFile::locate(Services::programDir());
+    if (!m_dm.OpenDatabase(QStringLiteral("sqlite"), path)) {
+        msg::error(tr("数据库联接出错!"));
+        return false;
+    }
+    try {
+        m_schedule->loadShutdownTimes();
+        setTitleText(m_dm.ReadSetting(QStringLiteral("软件标题")));
+        LoadTodayTimetable();
+        ApplyStartupVolume(m_dm.ReadSetting(QStringLiteral("自动设置音量")));
+    } catch (const std::exception& e) {
+        msg::report(e);
+    }
+    Label_time->setText(Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
+    Timer_process->start();
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        TrayIcon1->show();
+    return true;
+}
+
+void TForm_main_vorn::FormShow() {
+    Label_date->setText(m_schedule->dateText());
+}
+
+void TForm_main_vorn::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FormShow();
+}
+
+void TForm_main_vorn::setTitleText(const QString& title) {
+    const QString caption = title + QLatin1Char(' ') + QLatin1String(version);
+    setWindowTitle(caption);
+    TrayIcon1->setToolTip(caption);
+}
+
+void TForm_main_vorn::LoadTodayTimetable() {
+    m_schedule->LoadTodayTimetable();
+    layoutGridColumns();
+}
+
+void TForm_main_vorn::layoutGridColumns() {
+    static const int widths[] = {60, 60, 60, 305, 60, 60};
+    const int columns = m_dm.qry_show->columnCount();
+    for (int c = 0; c < columns; ++c) {
+        const bool hidden = c == 0 || c == 7;
+        DBGrid1->setColumnHidden(c, hidden);
+        if (!hidden && c <= 6)
+            DBGrid1->setColumnWidth(c, widths[c - 1]);
+    }
+}
+
+void TForm_main_vorn::followCurrentRow(int row) {
+    if (row >= 0)
+        DBGrid1->selectRow(row);
+    else
+        DBGrid1->clearSelection();
+}
+
+void TForm_main_vorn::closeEvent(QCloseEvent* event) {
+    // FormCloseQuery: every way of closing passes the password.
+    if (AskPassword(this)) {
+        event->accept();
+        qApp->quit();
+    } else {
+        event->ignore();
+    }
+}
+
+void TForm_main_vorn::ToolButton5Click() {
+    if (!AskPassword(this))
+        return;
+}
+
+void TForm_main_vorn::ToolButton10Click() {
+    if (!AskPassword(this))
+        return;
+}
+
+void TForm_main_vorn::ToolButton1Click() {
+    if (!AskPassword(this))
+        return;
+}
+
+void TForm_main_vorn::ToolButton13Click() {
+    TForm_mmsj change(this);
+    change.exec();
+}
+
+void TForm_main_vorn::ToolButton14Click() {
+    if (!AskPassword(this))
+        return;
+}
+
+void TForm_main_vorn::ToolButton2Click() {}
+
+void TForm_main_vorn::ToolButton3Click() {}
+
+void TForm_main_vorn::DBGrid1DblClick() {}
+
+void TForm_main_vorn::N1Click() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TForm_main_vorn::N2Click() {
+    close();
+}
+
+void TForm_main_vorn::Timer1Timer() {}
+
+void TForm_main_vorn::Timer_processTimer() {
+    Label_time->setText(Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
+}

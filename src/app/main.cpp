@@ -1,0 +1,69 @@
+#include "app/QtMessageService.h"
+#include "app/Resources.h"
+#include "app/Services.h"
+#include "app/Unit_main_vorn.h"
+#include "data/DatabaseFile.h"
+#include "data/datamodule.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QScreen>
+#include <QStyle>
+#include <cstdio>
+
+namespace {
+int initDatabase(int argc, char** argv, const QString& path) {
+    QCoreApplication app(argc, argv);
+    QString error;
+    if (!DatabaseFile::create(path, &error)) {
+        std::fprintf(stderr, "vorn: cannot create %s: %s\n", qUtf8Printable(path),
+                     qUtf8Printable(error));
+        return 1;
+    }
+    std::printf("vorn: created %s\n", qUtf8Printable(path));
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--init-db") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "usage: vorn --init-db PATH\n");
+                return 2;
+            }
+            return initDatabase(argc, argv, QString::fromLocal8Bit(argv[i + 1]));
+        }
+    }
+
+    QApplication app(argc, argv);
+    initVornResources();
+    QApplication::setApplicationName(QStringLiteral("vorn"));
+    QApplication::setDesktopFileName(QStringLiteral("vorn"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/vorn/icon0.png")));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QtMessageService messages;
+    Services::setMessages(&messages);
+
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        Services::messages().show(QObject::tr("该程序已经有一个在运行中！"), QObject::tr("提示"),
+                                  MessageService::Icon::None);
+        return 0;
+    }
+
+    TDataModule1 dataModule;
+    TForm_main_vorn mainWindow(dataModule);
+    if (!mainWindow.FormCreate())
+        return 1;
+    if (const QScreen* screen = QApplication::primaryScreen()) {
+        QRect frame = mainWindow.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        mainWindow.move(frame.topLeft());
+    }
+    mainWindow.show();
+    return app.exec();
+}

@@ -1,0 +1,14 @@
+#include "data/DataModuleUi.h"
+
+#include <QComboBox>
+
+void CopyListToCombo(const QStringList& list, QComboBox* combo) {
+    combo->clear();
+    combo->addItems(list);
+}
+
+void FillComboFromQuery(TDataModule1& dm, TQuery& query, const QString& statement, QComboBox* combo,
+                        const QVariantList& values) {
+    QStringList list;
+    CopyListToCombo(dm.FillListFromQuery(query, statement, list, values), combo);
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "data/datamodule.h"
+
+class QComboBox;
+
+// Clears the combo box's items, then adds every text of the list in order.
+void CopyListToCombo(const QStringList& list, QComboBox* combo);
+// The first-column values of a statement's rows into a combo box.
+void FillComboFromQuery(TDataModule1& dm, TQuery& query, const QString& statement, QComboBox* combo,
+                        const QVariantList& values = {});

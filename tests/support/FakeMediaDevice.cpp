@@ -1,0 +1,79 @@
+#include "FakeMediaDevice.h"
+
+#include <QFileInfo>
+
+bool FakeMediaDevice::open(const QString& fileName) {
+    calls << QStringLiteral("open:") + fileName;
+    if (m_mode != Mode::NotOpen)
+        close();
+    if (requireExistingFile && !QFileInfo(fileName).isFile()) {
+        m_error = QStringLiteral("file not found: ") + fileName;
+        return false;
+    }
+    if (unplayable.contains(fileName)) {
+        m_error = QStringLiteral("cannot decode: ") + fileName;
+        return false;
+    }
+    m_file = fileName;
+    m_mode = Mode::Stopped;
+    m_position = 0;
+    m_length = lengths.value(fileName, 180000);
+    m_error.clear();
+    return true;
+}
+
+bool FakeMediaDevice::play(bool notify) {
+    calls << QStringLiteral("play:%1").arg(notify ? 1 : 0);
+    if (m_mode == Mode::NotOpen)
+        return false;
+    m_notify = notify;
+    m_mode = Mode::Playing;
+    played << m_file;
+    return true;
+}
+
+void FakeMediaDevice::pause() {
+    calls << QStringLiteral("pause");
+    if (m_mode == Mode::Playing)
+        m_mode = Mode::Paused;
+}
+
+void FakeMediaDevice::resume() {
+    calls << QStringLiteral("resume");
+    if (m_mode == Mode::Paused)
+        m_mode = Mode::Playing;
+}
+
+void FakeMediaDevice::stop() {
+    calls << QStringLiteral("stop");
+    if (m_mode != Mode::NotOpen)
+        m_mode = Mode::Stopped;
+}
+
+void FakeMediaDevice::close() {
+    calls << QStringLiteral("close");
+    m_mode = Mode::NotOpen;
+    m_file.clear();
+    m_position = 0;
+    m_length = 0;
+}
+
+void FakeMediaDevice::seek(qint64 ms) {
+    calls << QStringLiteral("seek:%1").arg(ms);
+    m_position = ms;
+}
+
+void FakeMediaDevice::setVolume(int level) {
+    calls << QStringLiteral("volume:%1").arg(level);
+    m_volume = level;
+    volumes << level;
+}
+
+void FakeMediaDevice::finishSong() {
+    if (m_mode != Mode::Playing)
+        return;
+    m_position = m_length;
+    m_mode = Mode::Stopped;
+    if (m_notify)
+        emit finished();
+}
