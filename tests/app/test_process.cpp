@@ -1,0 +1,123 @@
+// The program as a process: single instance, failed starts, start on a fresh database.
+#include "data/DatabaseFile.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+class Desk {
+public:
+    explicit Desk(const QString& home, const QString& key = "vorn-process-test") {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VORN_HOME", home);
+        env.insert("VORN_MESSAGES", "stderr");
+        env.insert("VORN_INSTANCE_KEY", key);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("VORN_AUDIO_SINK", "fakesink sync=true");
+        process.setProcessEnvironment(env);
+        process.setProgram(VORN_BINARY);
+    }
+    ~Desk() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    // Runs to the end (or the timeout); returns the exit code, -1 when still running.
+    int run(int timeoutMs = 15000) {
+        process.start();
+        if (!process.waitForFinished(timeoutMs))
+            return -1;
+        return process.exitCode();
+    }
+    QString errors() { return QString::fromUtf8(process.readAllStandardError()); }
+    QProcess process;
+};
+
+QByteArray digest(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+} // namespace
+
+TEST(Process, SecondInstanceShowsTheMessageAndEndsWhileTheFirstRuns) {
+    QTemporaryDir home;
+    ASSERT_TRUE(DatabaseFile::create(QDir(home.path()).filePath("gsk.db")));
+    const QString key = "vorn-single-" + QString::number(QCoreApplication::applicationPid());
+    Desk first(home.path(), key);
+    first.process.start();
+    ASSERT_TRUE(first.process.waitForStarted());
+    QThread::msleep(1500);
+    ASSERT_EQ(first.process.state(), QProcess::Running) << qPrintable(first.errors());
+
+    Desk second(home.path(), key);
+    EXPECT_EQ(second.run(), 0);
+    EXPECT_TRUE(second.errors().contains("提示: 该程序已经有一个在运行中！"));
+    EXPECT_EQ(first.process.state(), QProcess::Running);
+}
+
+TEST(Process, FailedConnectionEndsWithNonZeroStatusAndTouchesNothing) {
+    QTemporaryDir home;
+    const QDir d(home.path());
+    {
+        Desk desk(home.path());
+        EXPECT_NE(desk.run(), 0);
+        EXPECT_TRUE(desk.errors().contains("错误: 数据库联接出错!"));
+        EXPECT_FALSE(QFile::exists(d.filePath("gsk.db")));
+    }
+    {
+        // A dbpath.ini without the key wins over a good gsk.db.
+        ASSERT_TRUE(DatabaseFile::create(d.filePath("gsk.db")));
+        QFile ini(d.filePath("dbpath.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[db]\n");
+        ini.close();
+        Desk desk(home.path());
+        EXPECT_NE(desk.run(), 0);
+        EXPECT_TRUE(desk.errors().contains("数据库联接出错!"));
+        QFile::remove(d.filePath("dbpath.ini"));
+    }
+    {
+        QFile::remove(d.filePath("gsk.db"));
+        QFile f(d.filePath("gsk.db"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a database at all");
+        f.close();
+        const QByteArray before = digest(d.filePath("gsk.db"));
+        Desk desk(home.path());
+        EXPECT_NE(desk.run(), 0);
+        EXPECT_TRUE(desk.errors().contains("数据库联接出错!"));
+        EXPECT_EQ(digest(d.filePath("gsk.db")), before);
+    }
+}
+
+TEST(Process, InitDbCreatesOnceAndRefusesToOverwrite) {
+    QTemporaryDir home;
+    const QString path = QDir(home.path()).filePath("gsk.db");
+    QProcess p;
+    p.start(VORN_BINARY, {"--init-db", path});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QByteArray made = digest(path);
+    EXPECT_FALSE(made.isEmpty());
+    p.start(VORN_BINARY, {"--init-db", path});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_NE(p.exitCode(), 0);
+    EXPECT_EQ(digest(path), made);
+}
+
+TEST(Process, StartsOnAFreshDefaultDatabaseAndKeepsRunning) {
+    QTemporaryDir home;
+    ASSERT_TRUE(DatabaseFile::create(QDir(home.path()).filePath("gsk.db")));
+    Desk desk(home.path(), "vorn-fresh-" + QString::number(QCoreApplication::applicationPid()));
+    EXPECT_EQ(desk.run(3000), -1) << qPrintable(desk.errors());
+    EXPECT_FALSE(desk.errors().contains("错误:")) << qPrintable(desk.errors());
+}

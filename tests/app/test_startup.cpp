@@ -1,0 +1,163 @@
+#include "FakeClock.h"
+#include "FakeMixer.h"
+#include "RecordingMessageService.h"
+#include "TestDatabase.h"
+
+#include "app/ScheduleClock.h"
+#include "app/Services.h"
+#include "app/Unit_main_vorn.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableView>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+// Start-up on a test database: the main window's creation sequence.
+class StartupTest : public ::testing::Test {
+protected:
+    RecordingMessageService messages;
+    FakeClock clock{QDateTime(QDate(2026, 12, 7), QTime(7, 59, 0))}; // a Monday
+    FakeMixer mixer;
+    TestDatabase db;
+
+    std::unique_ptr<TForm_main_vorn> start() {
+        auto w = std::make_unique<TForm_main_vorn>(db.dm());
+        EXPECT_TRUE(w->FormCreate());
+        return w;
+    }
+};
+
+TEST_F(StartupTest, CaptionIsTitleBlankVersionEvenWhenTitleIsEmpty) {
+    db.setSetting("软件标题", "");
+    auto w = start();
+    EXPECT_EQ(w->windowTitle(), " V2.3");
+    db.setSetting("软件标题", "实验中学广播站");
+    auto w2 = start();
+    EXPECT_EQ(w2->windowTitle(), "实验中学广播站 V2.3");
+}
+
+TEST_F(StartupTest, ShutdownTimesAreReadOnlyWhenSwitchedOn) {
+    db.setSetting("定时关机1", "1");
+    db.setSetting("关机时间1", "11:30:00");
+    db.setSetting("定时关机2", "0");
+    db.setSetting("关机时间2", "17:00:00");
+    db.setSetting("定时关机3", "yes");
+    db.setSetting("关机时间3", "21:00:00");
+    auto w = start();
+    EXPECT_EQ(w->schedule().shutdownTime(0), "11:30:00");
+    EXPECT_EQ(w->schedule().shutdownTime(1), "25:00:00");
+    EXPECT_EQ(w->schedule().shutdownTime(2), "25:00:00");
+}
+
+TEST_F(StartupTest, StartupVolumeSetsSpeakersThenWaveOutput) {
+    db.setSetting("自动设置音量", "65535");
+    start();
+    EXPECT_EQ(mixer.sets, (QList<QPair<int, int>>{{0, 65535}, {2, 65535}}));
+    EXPECT_TRUE(mixer.reads.isEmpty());
+}
+
+TEST_F(StartupTest, StartupVolumeZeroOrLowBitsZeroOnlyReadsWaveOutput) {
+    for (const char* value : {"0", "65536"}) {
+        mixer.sets.clear();
+        mixer.reads.clear();
+        db.setSetting("自动设置音量", value);
+        start();
+        EXPECT_TRUE(mixer.sets.isEmpty()) << value;
+        EXPECT_EQ(mixer.reads, QList<int>{2}) << value;
+    }
+    EXPECT_TRUE(messages.shown().isEmpty());
+}
+
+TEST_F(StartupTest, MixerFailuresShowTheirPlainMessages) {
+    db.setSetting("自动设置音量", "13107");
+    mixer.result = Mixer::Result::Refused;
+    start();
+    EXPECT_EQ(messages.texts(),
+              QStringList({"SetControlDetails Error", "SetControlDetails Error"}));
+    messages.clear();
+    mixer.result = Mixer::Result::NoMixer;
+    start();
+    EXPECT_TRUE(messages.shown().isEmpty()) << "no sound card: start-up goes on silently";
+    db.setSetting("自动设置音量", "0");
+    mixer.result = Mixer::Result::NoControl;
+    start();
+    EXPECT_EQ(messages.texts(), QStringList({"GetLineInfo Error"}));
+}
+
+TEST_F(StartupTest, VolumeThatIsNotANumberIsReportedAndStartupGoesOn) {
+    db.setSetting("星期一", "正常作息");
+    db.addEntry("正常作息", "08:00:00", "08:20:00", "/m/a.mp3");
+    for (const char* value : {"", "abc", "12.5"}) {
+        messages.clear();
+        db.setSetting("自动设置音量", value);
+        auto w = start();
+        ASSERT_EQ(messages.shown().size(), 1) << value;
+        EXPECT_EQ(messages.last().caption, "错误");
+        EXPECT_EQ(messages.last().icon, MessageService::Icon::Error);
+        EXPECT_TRUE(messages.last().text.contains("not a valid integer"));
+        EXPECT_TRUE(mixer.sets.isEmpty());
+        EXPECT_EQ(w->schedule().startTimes(), QStringList{"08:00:00"});
+    }
+}
+
+TEST_F(StartupTest, ShowsTodaysDateAndTimetableWithItsColumns) {
+    db.setSetting("星期一", "正常作息");
+    db.setSetting("星期二", "周末");
+    db.addEntry("正常作息", "12:00:00", "12:30:00", "/m/noon.mp3");
+    db.addEntry("正常作息", "07:30:00", "07:45:00", "/m/morning.pl3");
+    db.addEntry("周末", "09:00:00", "09:30:00", "/m/other.mp3");
+    auto w = start();
+    w->show();
+    EXPECT_EQ(w->Label_date->text(), "2026年12月07日 星期一");
+    EXPECT_EQ(w->schedule().todaySjb(), "正常作息");
+    EXPECT_EQ(w->schedule().startTimes(), QStringList({"07:30:00", "12:00:00"}));
+    EXPECT_EQ(w->schedule().endTimes(), QStringList({"07:45:00", "12:30:00"}));
+    QTableView* grid = w->DBGrid1;
+    ASSERT_EQ(grid->model()->rowCount(), 2);
+    EXPECT_TRUE(grid->isColumnHidden(0));
+    EXPECT_TRUE(grid->isColumnHidden(7));
+    const int widths[] = {60, 60, 60, 305, 60, 60};
+    for (int c = 1; c <= 6; ++c) {
+        EXPECT_FALSE(grid->isColumnHidden(c));
+        EXPECT_EQ(grid->columnWidth(c), widths[c - 1]) << c;
+    }
+    EXPECT_EQ(grid->model()->headerData(4, Qt::Horizontal).toString(), "歌曲列表或歌曲");
+    EXPECT_EQ(db.dm().qry_show->currentRow(), 0) << "the grid shows the day from its top";
+}
+
+TEST_F(StartupTest, ToolbarHasSevenButtonsWithCaptionsAndHints) {
+    auto w = start();
+    const QList<std::tuple<const char*, const char*, const char*>> expected = {
+        {"ToolButton5", "时间表编辑", "时间表编辑"},
+        {"ToolButton10", "歌曲列表编辑", "歌曲列表(内容为一些歌名集合的文件)编辑"},
+        {"ToolButton1", "时间表设置", "设置各天对应的时间表"},
+        {"ToolButton13", "密码设置", "设置和修改密码"},
+        {"ToolButton14", "系统设置", "自启动、定时关机、控制音量等设置"},
+        {"ToolButton2", "常用乐曲播放", "音乐播放器"},
+        {"ToolButton3", "关于", "作者相关信息"},
+    };
+    for (const auto& [name, caption, hint] : expected) {
+        auto* b = w->findChild<QToolButton*>(name);
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_EQ(b->text(), caption);
+        EXPECT_EQ(b->toolTip(), hint);
+    }
+}
+
+TEST_F(StartupTest, UnreadableDatabaseEndsStartupWithTheMessage) {
+    auto w = std::make_unique<TForm_main_vorn>(db.dm());
+    Services::setProgramDir(db.dir() + "/elsewhere");
+    EXPECT_FALSE(w->FormCreate());
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.last().text, "数据库联接出错!");
+    EXPECT_EQ(messages.last().caption, "错误");
+    EXPECT_EQ(messages.last().icon, MessageService::Icon::Error);
+}
+
+TEST_F(StartupTest, WeekdayNamesRunFromSunday) {
+    const QStringList names = {"星期日", "星期一", "星期二", "星期三",
+                               "星期四", "星期五", "星期六"};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(ScheduleClock::weekdayName(QDate(2026, 12, 6).addDays(i)), names[i]);
+}

@@ -1,0 +1,126 @@
+#include "RecordingMessageService.h"
+
+#include "data/DatabaseFile.h"
+#include "data/datamodule.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+void write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray digest(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+} // namespace
+
+TEST(DatabaseLocation, FollowsDbpathIni) {
+    QTemporaryDir dir;
+    const QDir d(dir.path());
+    EXPECT_EQ(DatabaseFile::locate(dir.path()), d.filePath("gsk.db")) << "no ini: the default";
+
+    write(d.filePath("dbpath.ini"), "[db]\npath=/srv/广播/school.db\n");
+    EXPECT_EQ(DatabaseFile::locate(dir.path()), "/srv/广播/school.db");
+
+    write(d.filePath("dbpath.ini"), "[db]\npath=data/school.db\n");
+    EXPECT_EQ(DatabaseFile::locate(dir.path()), d.filePath("data/school.db"))
+        << "relative to the program's folder, not the current one";
+
+    write(d.filePath("dbpath.ini"), "[db]\npath=data\\\\old\\\\gsk.db\n");
+    EXPECT_EQ(DatabaseFile::locate(dir.path()), d.filePath("data/old/gsk.db"));
+
+    write(d.filePath("dbpath.ini"), "[db]\nother=1\n");
+    EXPECT_EQ(DatabaseFile::locate(dir.path()), "") << "no key: empty, default not kept";
+
+    write(d.filePath("dbpath.ini"), "[elsewhere]\npath=/x.db\n");
+    EXPECT_EQ(DatabaseFile::locate(dir.path()), "");
+}
+
+TEST(DatabaseCreation, NewDatabaseHasEveryTableNameAndSetting) {
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("gsk.db");
+    ASSERT_TRUE(DatabaseFile::create(path));
+    TDataModule1 dm;
+    ASSERT_TRUE(dm.OpenDatabase("sqlite", path)) << qPrintable(dm.lastError());
+    QStringList names;
+    dm.FillListFromQuery(*dm.qry_temp, "select name from sjbmc", names);
+    EXPECT_EQ(names, DatabaseFile::defaultTimetableNames());
+    for (const char* day : {"星期日", "星期一", "星期二", "星期三", "星期四", "星期五", "星期六"})
+        EXPECT_EQ(dm.ReadSetting(day), "无") << day;
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(dm.ReadSetting(QString("定时关机%1").arg(n)), "0");
+        EXPECT_TRUE(
+            QTime::fromString(dm.ReadSetting(QString("关机时间%1").arg(n)), "HH:mm:ss").isValid());
+    }
+    EXPECT_EQ(dm.ReadSetting("关机提示"), "1");
+    EXPECT_EQ(dm.ReadSetting("自动设置音量"), "0");
+    EXPECT_EQ(dm.ReadSetting("开机自启动"), "0");
+    EXPECT_EQ(dm.ReadSetting("密码"), "");
+    dm.OpenQuery(*dm.qry_temp, "select count(*) from system1 where name1 in "
+                               "('软件标题','常用乐曲路径','密码')");
+    EXPECT_EQ(dm.qry_temp->value(0).toInt(), 3);
+
+    // IDs come from the database.
+    ASSERT_TRUE(dm.ExecQuery(*dm.qry_temp, "insert into sjb(名称) values(?)", {"a"}));
+    ASSERT_TRUE(dm.ExecQuery(*dm.qry_temp, "insert into sjb(名称) values(?)", {"b"}));
+    dm.OpenQuery(*dm.qry_temp, "select ID from sjb order by ID");
+    EXPECT_EQ(dm.qry_temp->recordCount(), 2);
+    EXPECT_GT(dm.qry_temp->valueAt(1, 0).toLongLong(), dm.qry_temp->valueAt(0, 0).toLongLong());
+}
+
+TEST(DatabaseCreation, NeverOverwritesAnExistingFile) {
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("gsk.db");
+    write(path, "keep me");
+    QString error;
+    EXPECT_FALSE(DatabaseFile::create(path, &error));
+    EXPECT_FALSE(error.isEmpty());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "keep me");
+}
+
+TEST(DatabaseConnection, FailuresLeaveTheFileAsItWas) {
+    QTemporaryDir dir;
+    const QDir d(dir.path());
+    TDataModule1 dm;
+
+    const QString missing = d.filePath("gsk.db");
+    EXPECT_FALSE(dm.OpenDatabase("sqlite", missing));
+    EXPECT_FALSE(QFile::exists(missing)) << "a failed start never creates the file";
+
+    EXPECT_FALSE(dm.OpenDatabase("sqlite", ""));
+
+    const QString text = d.filePath("notes.db");
+    write(text, QByteArray("这不是数据库\n").repeated(200));
+    const QByteArray before = digest(text);
+    EXPECT_FALSE(dm.OpenDatabase("sqlite", text));
+    EXPECT_EQ(digest(text), before);
+
+    const QString empty = d.filePath("empty.db");
+    {
+        TDataModule1 other;
+        // A real SQLite file, but without the three tables.
+        ASSERT_TRUE(DatabaseFile::create(d.filePath("full.db")));
+        QFile::copy(d.filePath("full.db"), empty);
+        ASSERT_TRUE(other.OpenDatabase("sqlite", empty));
+        ASSERT_TRUE(other.ExecQuery(*other.qry_temp, "drop table sjbmc"));
+    }
+    const QByteArray emptyBefore = digest(empty);
+    EXPECT_FALSE(dm.OpenDatabase("sqlite", empty));
+    EXPECT_EQ(digest(empty), emptyBefore);
+
+    EXPECT_FALSE(dm.OpenDatabase("postgres", d.filePath("full.db")));
+    EXPECT_TRUE(dm.OpenDatabase("sqlite", d.filePath("full.db")));
+    EXPECT_TRUE(dm.isOpen());
+}
