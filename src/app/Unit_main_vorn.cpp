@@ -91,9 +91,9 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     QFont dateFont(QStringLiteral("KaiTi"));
     dateFont.setPixelSize(12);
     Label_date->setFont(dateFont);
-    Label_time = label(this, "Label_time", QStringLiteral("20:21:00"), 648, 32, 121, 35);
+    Label_time = label(this, "Label_time", QStringLiteral("20:21:00"), 643, 32, 142, 35);
     QFont timeFont(QStringLiteral("Serif"));
-    timeFont.setPixelSize(30);
+    timeFont.setPixelSize(28);
     timeFont.setBold(true);
     Label_time->setFont(timeFont);
     Label_time->setAlignment(Qt::AlignCenter);
