@@ -1,16 +1,20 @@
 #include "TimetableTestSupport.h"
 
+#include "app/Unit_main_vorn.h"
 #include "editing/TimetableEditor.h"
 #include "editing/Unit_sjbp.h"
 #include "editing/Unit_sjbp_add.h"
 #include "editing/Unit_sjbp_edit.h"
+#include "support/FakeClock.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTimeEdit>
+#include <QToolButton>
 
 namespace {
 const QString kNormal = QStringLiteral("正常作息");
@@ -286,5 +290,40 @@ TEST_F(TimetableEditorTest, ExitClosesAndAnnouncesIt) {
     click(form.get(), "Button4");
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(closed.count(), 1);
+}
+TEST_F(TimetableEditorTest, MainWindowOpensEditorsAfterThePasswordAndReloadsWhenOneCloses) {
+    FakeClock clock(QDateTime(QDate(2026, 12, 7), QTime(8, 0))); // a Monday
+    db.setSetting(QStringLiteral("星期一"), kNormal);
+    TForm_main_vorn main(db.dm());
+    const int before = db.dm().qry_show->rowCount();
+
+    // A wrong password opens nothing.
+    db.setSetting(QStringLiteral("密码"), QStringLiteral("secret"));
+    onNextModal([](QDialog* prompt) {
+        child<QLineEdit>(prompt, "Edit1")->setText(QStringLiteral("wrong"));
+        child<QPushButton>(prompt, "Button1")->click();
+    });
+    main.ToolButton5->click();
+    EXPECT_TRUE(main.findChildren<TForm_sjbp*>().isEmpty());
+
+    for (int i = 0; i < 2; ++i) {
+        onNextModal([](QDialog* prompt) {
+            child<QLineEdit>(prompt, "Edit1")->setText(QStringLiteral("secret"));
+            child<QPushButton>(prompt, "Button1")->click();
+        });
+        main.ToolButton5->click();
+    }
+    const QList<TForm_sjbp*> editors = main.findChildren<TForm_sjbp*>();
+    ASSERT_EQ(editors.size(), 2); // each press opens its own window
+    QPointer<TForm_sjbp> editor = editors.first();
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_FALSE(editor->isModal());
+
+    db.addEntry(kNormal, "08:30:00", "08:40:00", "/m/a.mp3");
+    click(editor, "Button4");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(editor.isNull());
+    EXPECT_EQ(db.dm().qry_show->rowCount(), before + 1);
+    EXPECT_EQ(main.findChildren<TForm_sjbp*>().size(), 1);
 }
 } // namespace
