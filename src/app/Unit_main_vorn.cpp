@@ -4,6 +4,7 @@
 #include "app/Services.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
+#include "editing/Unit_sjbp.h"
 #include "settings/Unit_mm.h"
 #include "settings/Unit_mmsj.h"
 #include "settings/funVolume.h"
@@ -244,6 +245,10 @@ void TForm_main_vorn::closeEvent(QCloseEvent* event) {
 void TForm_main_vorn::ToolButton5Click() {
     if (!AskPassword(this))
         return;
+    auto* editor = new TForm_sjbp(this); // owned here, deleted when it closes
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    connect(editor, &TForm_sjbp::closed, this, &TForm_main_vorn::LoadTodayTimetable);
+    editor->show();
 }
 
 void TForm_main_vorn::ToolButton10Click() {
