@@ -4,6 +4,8 @@
 #include "editing/PlaylistDialogs.h"
 #include "editing/PlaylistFile.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -60,6 +62,7 @@ void TForm_lb::FormCreate() {
     try {
         m_list.load(m_path);
     } catch (const PlaylistError& e) {
+        m_unreadable = QFileInfo::exists(m_path); // a missing file is simply created
         msg::report(e);
         return;
     }
@@ -92,6 +95,17 @@ void TForm_lb::Button3Click() {
 }
 
 void TForm_lb::Button4Click() {
+    // A file that could not be read at opening is only created, never
+    // replaced: its songs were never shown, so saving would lose them.
+    if (m_unreadable && QFileInfo::exists(m_path)) {
+        msg::report(PlaylistError(
+            QStringLiteral("Cannot create file \"%1\". %2")
+                .arg(QDir::toNativeSeparators(m_path),
+                     tr("The existing file could not be read when the list was opened; it is "
+                        "kept as it is."))
+                .toStdString()));
+        return;
+    }
     try {
         m_list.save(m_path);
     } catch (const PlaylistError& e) {

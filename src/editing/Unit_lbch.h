@@ -39,4 +39,5 @@ private:
 
     QString m_path;
     SongList m_list;
+    bool m_unreadable = false; // the file existed but could not be read at opening
 };

@@ -444,6 +444,33 @@ TEST_F(ListsTest, ViewerThatCannotWriteStaysOpenWithItsList) {
     EXPECT_EQ(child<QListWidget>(&w, "ListBox1")->count(), 1);
 }
 
+TEST_F(ListsTest, ViewerNeverReplacesAFileItCouldNotRead) {
+    // Something that exists at the path but cannot be read as a list.
+    const QString p = path(QStringLiteral("busy.pl3"));
+    ASSERT_TRUE(QDir(db.dir()).mkdir(QStringLiteral("busy.pl3")));
+    ASSERT_TRUE(QDir(p).mkdir(QStringLiteral("inside")));
+    TForm_lb w(p);
+    w.show();
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_TRUE(
+        messages.last().text.startsWith(QStringLiteral("Cannot open file \"%1\". ").arg(p)));
+    dialogs.songs = {{QStringLiteral("/a.mp3")}};
+    click(&w, "Button1");
+    click(&w, "Button4");
+    ASSERT_EQ(messages.shown().size(), 2);
+    EXPECT_TRUE(
+        messages.last().text.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(p)));
+    EXPECT_TRUE(QFileInfo::exists(p + QStringLiteral("/inside")));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(child<QListWidget>(&w, "ListBox1")->count(), 1);
+
+    // Once the thing is gone, saving creates the file as for a missing list.
+    ASSERT_TRUE(QDir(p).removeRecursively());
+    click(&w, "Button4");
+    EXPECT_EQ(ReadPlaylistFile(p), QStringList{QStringLiteral("/a.mp3")});
+    EXPECT_EQ(messages.last().text, QStringLiteral("保存列表成功。"));
+}
+
 // ---- main window ------------------------------------------------------------
 
 namespace {
