@@ -5,6 +5,10 @@
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
 #include "editing/Unit_sjbp.h"
+#include "editing/SongList.h"
+#include "editing/Unit_lbbj.h"
+#include "editing/Unit_lbch.h"
+#include "editing/Unit_sjsj.h"
 #include "settings/Unit_mm.h"
 #include "settings/Unit_mmsj.h"
 #include "settings/funVolume.h"
@@ -210,7 +214,13 @@ void TForm_main_vorn::setTitleText(const QString& title) {
 }
 
 void TForm_main_vorn::LoadTodayTimetable() {
-    m_schedule->LoadTodayTimetable();
+    // Called from the editors and the midnight tick: a failure is reported and
+    // the day goes on with the lists as they were left.
+    try {
+        m_schedule->LoadTodayTimetable();
+    } catch (const std::exception& e) {
+        msg::report(e);
+    }
     layoutGridColumns();
 }
 
@@ -254,11 +264,17 @@ void TForm_main_vorn::ToolButton5Click() {
 void TForm_main_vorn::ToolButton10Click() {
     if (!AskPassword(this))
         return;
+    // Owned by this window, deleted when it closes.
+    auto* editor = new TForm_lbbj(this);
+    editor->show();
 }
 
 void TForm_main_vorn::ToolButton1Click() {
     if (!AskPassword(this))
         return;
+    auto* assignment = new TForm_sjsj(m_dm, this);
+    connect(assignment, &TForm_sjsj::closed, this, &TForm_main_vorn::LoadTodayTimetable);
+    assignment->show();
 }
 
 void TForm_main_vorn::ToolButton13Click() {
@@ -275,7 +291,21 @@ void TForm_main_vorn::ToolButton2Click() {}
 
 void TForm_main_vorn::ToolButton3Click() {}
 
-void TForm_main_vorn::DBGrid1DblClick() {}
+void TForm_main_vorn::DBGrid1DblClick() {
+    // Only song-list entries open the viewer; anything else, or a failure
+    // reading the row, opens nothing.
+    try {
+        TQuery& q = *m_dm.qry_show;
+        if (q.isEmpty() || q.eof())
+            return;
+        const QString path = q.text(QStringLiteral("歌曲列表或歌曲"));
+        if (!SongList::isPlaylistPath(path))
+            return;
+        auto* viewer = new TForm_lb(path, this);
+        viewer->show();
+    } catch (const std::exception&) {
+    }
+}
 
 void TForm_main_vorn::N1Click() {
     showNormal();

@@ -1,6 +1,8 @@
 #include "editing/PlaylistFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -43,13 +45,23 @@ QStringList SplitPlaylistText(const QString& text) {
 
 QStringList ReadPlaylistFile(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    auto fail = [&] {
+        throw PlaylistError(QStringLiteral("Cannot open file \"%1\". %2")
+                                .arg(QDir::toNativeSeparators(path), f.errorString())
+                                .toStdString());
+    };
+    // A folder opens as a file on Linux but cannot be read as one.
+    if (QFileInfo(path).isDir()) {
         throw PlaylistError(
-            QStringLiteral("Cannot open file %1. %2").arg(path, f.errorString()).toStdString());
+            QStringLiteral("Cannot open file \"%1\". %2")
+                .arg(QDir::toNativeSeparators(path), QStringLiteral("Is a directory"))
+                .toStdString());
+    }
+    if (!f.open(QIODevice::ReadOnly))
+        fail();
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        throw PlaylistError(
-            QStringLiteral("Cannot read file %1. %2").arg(path, f.errorString()).toStdString());
+        fail();
     // The NUL rule applies to the bytes, before decoding.
     const qsizetype nul = bytes.indexOf('\0');
     return SplitPlaylistText(DecodePlaylistBytes(nul < 0 ? bytes : bytes.left(nul)));
@@ -59,7 +71,7 @@ void WritePlaylistFile(const QString& path, const QStringList& entries) {
     QSaveFile f(path);
     auto fail = [&] {
         throw PlaylistError(QStringLiteral("Cannot create file \"%1\". %2")
-                                .arg(path, f.errorString())
+                                .arg(QDir::toNativeSeparators(path), f.errorString())
                                 .toStdString());
     };
     if (!f.open(QIODevice::WriteOnly))

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The list of song paths that the song-list editor and the entry playlist
+// viewer show and change, with the texts those windows display.
+class SongList {
+public:
+    const QStringList& entries() const { return m_entries; }
+    int count() const { return int(m_entries.size()); }
+
+    // Appends the paths in the given order; duplicates are kept.
+    void append(const QStringList& paths);
+    // Removes one row; false (and nothing changes) for no row or a row out of range.
+    bool removeAt(int row);
+    void clear() { m_entries.clear(); }
+    // Replaces the list with the file's entries. Throws PlaylistError and keeps
+    // the list as it was when the file cannot be read.
+    void load(const QString& path);
+    // Writes the list. Throws PlaylistError when the file cannot be written.
+    void save(const QString& path) const;
+
+    // "共有歌曲：N" (song-list editor).
+    static QString editorCountText(int count);
+    // "(共 N 首)" (entry playlist viewer).
+    static QString viewerCountText(int count);
+    // The file part of a path (after the last "/" or "\"), less its last four
+    // characters: "D:\lists\morning.pl3" gives "morning".
+    static QString title(const QString& path);
+    // "歌曲列表文件名：" + title + ".pl3".
+    static QString viewerNameText(const QString& path);
+    // True when the path's extension is ".pl3" in any letter case.
+    static bool isPlaylistPath(const QString& path);
+    // Where the save dialog starts: the folder "pl3" in the program's folder.
+    static QString saveStartDir();
+    // A chosen save name without an extension gets ".pl3".
+    static QString withPlaylistSuffix(const QString& path);
+    // A dialog filter of "description|pattern|..." pairs in the form the Qt
+    // file dialogs take ("description (pattern pattern);;...").
+    static QString dialogFilter(const QString& pairs);
+
+private:
+    QStringList m_entries;
+};
