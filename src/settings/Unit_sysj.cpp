@@ -10,10 +10,12 @@
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QSlider>
 #include <QTimeEdit>
@@ -107,6 +109,11 @@ TForm_sysj::TForm_sysj(TDataModule1& dm, TForm_main_vorn* mainWindow, QWidget* o
     buttons->addWidget(Button2);
     layout->addLayout(buttons);
     resize(360, 320);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
 
     connect(CheckBox1, &QCheckBox::clicked, this, &TForm_sysj::CheckBox1Click);
     connect(CheckBox5, &QCheckBox::clicked, this, &TForm_sysj::CheckBox5Click);

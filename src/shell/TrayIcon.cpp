@@ -9,8 +9,10 @@
 
 TTrayIcon::TTrayIcon(QWidget* window, QObject* parent)
     : QObject(parent), m_window(window), m_tray(new QSystemTrayIcon(this)),
-      m_timer(new QTimer(this)), m_icon(QApplication::windowIcon()) {
+      m_timer(new QTimer(this)), m_trayWatch(new QTimer(this)), m_icon(QApplication::windowIcon()) {
     m_timer->setInterval(1000);
+    m_trayWatch->setInterval(3000);
+    connect(m_trayWatch, &QTimer::timeout, this, &TTrayIcon::watchTray);
     connect(m_timer, &QTimer::timeout, this, &TTrayIcon::NextAnimationFrame);
     connect(m_tray, &QSystemTrayIcon::activated, this, &TTrayIcon::activated);
     UpdateTrayIcon();
@@ -49,18 +51,32 @@ void TTrayIcon::setVisible(bool visible) {
     if (visible) {
         if (trayAvailable())
             m_tray->show();
+        m_trayWatch->start();
         setHide(true);
         if (m_window && !m_hookInstalled) {
             m_window->installEventFilter(this);
             m_hookInstalled = true;
         }
     } else {
+        m_trayWatch->stop();
         m_tray->hide();
         setHide(false);
         if (m_window && m_hookInstalled)
             m_window->removeEventFilter(this);
         m_hookInstalled = false;
         // Without the icon a window hidden in the tray could not be reached.
+        showWindowAgain();
+    }
+}
+
+void TTrayIcon::watchTray() {
+    if (!m_visible)
+        return;
+    if (trayAvailable()) {
+        if (!m_tray->isVisible())
+            m_tray->show();
+    } else {
+        m_tray->hide();
         showWindowAgain();
     }
 }

@@ -85,6 +85,10 @@ public:
     QIcon currentIcon() const { return m_icon; }
     QSystemTrayIcon* systemTrayIcon() const { return m_tray; }
     QTimer* animationTimer() const { return m_timer; }
+    // While Visible: looks now and then whether the notification area has come
+    // (a panel starting after the program) or gone (then a window hidden in
+    // it is given back its taskbar entry).
+    QTimer* trayWatchTimer() const { return m_trayWatch; }
     // True while the window is hidden because it was minimised to the tray.
     bool windowHiddenInTray() const { return m_hiddenInTray; }
 
@@ -98,11 +102,13 @@ private:
     void hideWindowToTray();
     void showWindowAgain();
     void attachNativeMenu();
+    void watchTray();
     bool windowMinimised() const;
 
     QPointer<QWidget> m_window;
     QSystemTrayIcon* m_tray;
     QTimer* m_timer;
+    QTimer* m_trayWatch;
     QIcon m_icon;
     QList<QIcon> m_icons;
     QPointer<QMenu> m_popupMenu;

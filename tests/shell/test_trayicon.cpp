@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -290,4 +291,28 @@ TEST(TrayIcon, MainWindowTrayClickToggles) {
     main.TrayIcon1->MinimizeToTray();
     main.N1->trigger();
     EXPECT_FALSE(main.isMinimized());
+}
+
+TEST(TrayIcon, FollowsANotificationAreaThatComesLateOrGoes) {
+    QWidget window;
+    window.show();
+    bool available = false;
+    struct LateTray : TTrayIcon {
+        LateTray(QWidget* w, bool& a) : TTrayIcon(w), available(a) {}
+        bool trayAvailable() const override { return available; }
+        bool& available;
+    } tray(&window, available);
+    tray.trayWatchTimer()->setInterval(5);
+    tray.setVisible(true);
+    EXPECT_FALSE(tray.systemTrayIcon()->isVisible());
+
+    available = true; // the panel starts after the program
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tray.systemTrayIcon()->isVisible(); }, 2000));
+    tray.MinimizeToTray();
+    EXPECT_TRUE(window.isHidden());
+
+    available = false; // the panel goes away: the window comes back to the taskbar
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isHidden(); }, 2000));
+    EXPECT_TRUE(window.isMinimized());
+    EXPECT_FALSE(tray.windowHiddenInTray());
 }
