@@ -11,7 +11,10 @@
 #include "editing/Unit_sjsj.h"
 #include "settings/Unit_mm.h"
 #include "settings/Unit_mmsj.h"
+#include "settings/Unit_sysj.h"
 #include "settings/funVolume.h"
+#include "shell/About.h"
+#include "shell/TrayIcon.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,7 +25,6 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSlider>
-#include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -166,10 +168,18 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     N2->setObjectName(QStringLiteral("N2"));
     connect(N1, &QAction::triggered, this, &TForm_main_vorn::N1Click);
     connect(N2, &QAction::triggered, this, &TForm_main_vorn::N2Click);
-    TrayIcon1 = new QSystemTrayIcon(this);
+    TrayIcon1 = new TTrayIcon(this, this);
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
-    TrayIcon1->setIcon(QApplication::windowIcon());
-    TrayIcon1->setContextMenu(PopupMenu1);
+    TrayIcon1->setPopupMenu(PopupMenu1);
+    TrayIcon1->setHide(true);
+    TrayIcon1->setRestoreOn(imNone);
+    TrayIcon1->setPopupMenuOn(imRightClickUp);
+    TrayIcon1->setIcons({QIcon(QStringLiteral(":/vorn/icon0.png")),
+                         QIcon(QStringLiteral(":/vorn/icon1.png")),
+                         QIcon(QStringLiteral(":/vorn/icon2.png"))});
+    TrayIcon1->setIconIndex(0);
+    TrayIcon1->OnClick = [this] { TrayIcon1Click(); };
+    TrayIcon1->loaded();
 }
 
 TForm_main_vorn::~TForm_main_vorn() {
@@ -193,8 +203,9 @@ bool TForm_main_vorn::FormCreate() {
     }
     Label_time->setText(Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
     Timer_process->start();
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        TrayIcon1->show();
+    // Without a notification area the icon is not shown and minimising keeps
+    // the taskbar entry.
+    TrayIcon1->setVisible(true);
     return true;
 }
 
@@ -210,7 +221,7 @@ void TForm_main_vorn::showEvent(QShowEvent* event) {
 void TForm_main_vorn::setTitleText(const QString& title) {
     const QString caption = title + QLatin1Char(' ') + QLatin1String(version);
     setWindowTitle(caption);
-    TrayIcon1->setToolTip(caption);
+    TrayIcon1->setHint(caption);
 }
 
 void TForm_main_vorn::LoadTodayTimetable() {
@@ -285,11 +296,16 @@ void TForm_main_vorn::ToolButton13Click() {
 void TForm_main_vorn::ToolButton14Click() {
     if (!AskPassword(this))
         return;
+    auto* settings = new TForm_sysj(m_dm, this, this); // deletes itself when closed
+    settings->show();
 }
 
 void TForm_main_vorn::ToolButton2Click() {}
 
-void TForm_main_vorn::ToolButton3Click() {}
+void TForm_main_vorn::ToolButton3Click() {
+    TAboutFrm about;
+    about.exec();
+}
 
 void TForm_main_vorn::DBGrid1DblClick() {
     // Only song-list entries open the viewer; anything else, or a failure
@@ -308,9 +324,14 @@ void TForm_main_vorn::DBGrid1DblClick() {
 }
 
 void TForm_main_vorn::N1Click() {
-    showNormal();
-    raise();
-    activateWindow();
+    TrayIcon1->RestoreFromTray();
+}
+
+void TForm_main_vorn::TrayIcon1Click() {
+    if (isMinimized() || isHidden())
+        TrayIcon1->RestoreFromTray();
+    else
+        TrayIcon1->MinimizeToTray();
 }
 
 void TForm_main_vorn::N2Click() {

@@ -8,13 +8,13 @@ class QListWidget;
 class QMenu;
 class QAction;
 class QSlider;
-class QSystemTrayIcon;
 class QTableView;
 class QTimer;
 class QToolBar;
 class QToolButton;
 class ScheduleClock;
 class TDataModule1;
+class TTrayIcon;
 
 // The operator's desk: toolbar, today's timetable, the songs playing, clock and date.
 class TForm_main_vorn : public QWidget {
@@ -60,7 +60,7 @@ public:
     QLabel* Label8;
     QTimer* Timer1;
     QTimer* Timer_process;
-    QSystemTrayIcon* TrayIcon1;
+    TTrayIcon* TrayIcon1;
     QMenu* PopupMenu1;
     QAction* N1;
     QAction* N2;
@@ -75,6 +75,8 @@ public:
     void ToolButton3Click();
     void DBGrid1DblClick();
     void N1Click();
+    // Left click on the notification-area icon: into the tray, or back.
+    void TrayIcon1Click();
     void N2Click();
 
     // Ticks (driven by the two timers; tests call them directly).

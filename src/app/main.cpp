@@ -5,6 +5,7 @@
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
 #include "platform/SingleInstance.h"
+#include "platform/XdgAutostart.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -47,6 +48,9 @@ int main(int argc, char** argv) {
 
     QtMessageService messages;
     Services::setMessages(&messages);
+
+    XdgAutostart autostart;
+    Services::setAutostart(&autostart);
 
     SingleInstance instance;
     if (!instance.acquire()) {

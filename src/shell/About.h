@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+// The About box: title, picture, version, author and support, two links and help.
+class TAboutFrm : public QDialog {
+    Q_OBJECT
+public:
+    static const QColor linkHoverColor; // dark red
+    static const QColor linkColor;      // black
+
+    explicit TAboutFrm(QWidget* owner = nullptr);
+
+    QLabel* Image1;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Label6;
+    QLabel* Label7;
+    QLabel* lbl1;
+    QFrame* Bevel1;
+    QPushButton* Button2;
+
+    void Label7MouseMove();
+    void Label7MouseLeave();
+    void Label7Click();
+    void lbl1MouseMove();
+    void lbl1MouseLeave();
+    void lbl1Click();
+    void Button2Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
