@@ -80,14 +80,22 @@ void ScheduleClock::examineSecond(const QDateTime& second) {
         }
     }
 
-    if (t == m_shutdown[0] || t == m_shutdown[1] || t == m_shutdown[2]) {
+    // The shutdown is decided first, but its window (which may hold the
+    // event loop) opens only after this second's end and start checks, so an
+    // entry due in the shutdown second still starts, and starts before any
+    // later second examined while the window is open.
+    const bool shutdownDue = t == m_shutdown[0] || t == m_shutdown[1] || t == m_shutdown[2];
+    checkEntries(t);
+    if (shutdownDue) {
         try {
             StartShutdown();
         } catch (const std::exception& e) {
             msg::report(e);
         }
     }
+}
 
+void ScheduleClock::checkEntries(const QString& t) {
     if (!m_playback)
         return;
     try {

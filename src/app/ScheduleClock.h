@@ -87,6 +87,8 @@ signals:
 
 protected:
     void examineSecond(const QDateTime& second);
+    // The end check, then the start check, for the clock text t.
+    void checkEntries(const QString& t);
     QString dateTextFor(const QDate& date) const;
 
     TDataModule1& m_dm;

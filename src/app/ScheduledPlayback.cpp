@@ -6,6 +6,7 @@
 #include "data/datamodule.h"
 #include "editing/PlaylistFile.h"
 #include "platform/MediaDevice.h"
+#include "settings/funVolume.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -143,7 +144,7 @@ void ScheduledPlayback::openSong(int index, bool notify, bool setFadeInVolume) {
         throw PlaybackError(m_device->errorString().toStdString());
     m_device->setNotifyEnabled(notify);
     if (setFadeInVolume)
-        m_device->setVolume(m_fadeinLevel);
+        SetMCIVolume(m_device, m_fadeinLevel);
     if (!m_device->play(notify)) {
         const QString error = m_device->errorString();
         m_device->close();
@@ -241,8 +242,7 @@ void ScheduledPlayback::processTick() {
 
     if (m_fadeoutOn) {
         m_fadeoutLevel = qMax(0, m_fadeoutLevel - 400);
-        if (m_device)
-            m_device->setVolume(m_fadeoutLevel);
+        SetMCIVolume(m_device, m_fadeoutLevel);
         if (m_fadeoutLevel == 0) {
             m_fadeoutOn = false;
             StopEntryPlayback();
@@ -251,7 +251,7 @@ void ScheduledPlayback::processTick() {
     if (m_fadeinOn) {
         m_fadeinLevel = qMin(1000, m_fadeinLevel + 200);
         if (m_device)
-            m_device->setVolume(m_fadeinLevel);
+            SetMCIVolume(m_device, m_fadeinLevel);
         if (m_fadeinLevel == 1000)
             m_fadeinOn = false;
     }
