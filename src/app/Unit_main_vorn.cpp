@@ -377,7 +377,11 @@ void TForm_main_vorn::Timer1Timer() {
 }
 
 void TForm_main_vorn::Timer_processTimer() {
-    m_playback->processTick();
+    try {
+        m_playback->processTick();
+    } catch (...) {
+        // A device failing in the middle of a fade must not stop the clock.
+    }
     Label_time->setText(Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
 }
 

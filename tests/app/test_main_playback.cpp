@@ -2,14 +2,17 @@
 #include "app/ScheduledPlayback.h"
 #include "app/Unit_main_vorn.h"
 #include "editing/PlaylistFile.h"
+#include "settings/Unit_closepc.h"
 #include "support/FakeClock.h"
 #include "support/FakeMediaDevice.h"
+#include "support/FakePowerControl.h"
 #include "support/RecordingMessageService.h"
 #include "support/TestDatabase.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSlider>
 #include <QTableView>
 #include <QTimer>
@@ -92,6 +95,27 @@ TEST_F(MainPlaybackTest, TickAtTheStartSecondFillsTheSongListAndShowsProgress) {
     EXPECT_EQ(w->ListBox5->currentRow(), -1);
     EXPECT_EQ(w->ListBox5->count(), 2);
     EXPECT_FALSE(w->SpeedButton1->isHidden());
+}
+
+TEST_F(MainPlaybackTest, CountdownOpensWithoutHoldingUpTheEntryOfItsSecond) {
+    FakePowerControl power;
+    db.setSetting(QStringLiteral("关机提示"), QStringLiteral("1"));
+    db.setSetting(QStringLiteral("定时关机1"), QStringLiteral("1"));
+    db.setSetting(QStringLiteral("关机时间1"), QStringLiteral("08:00:00"));
+    db.addEntry(QStringLiteral("工作日"), "08:00:00", "08:20:00",
+                db.writeFile(QStringLiteral("a.mp3")));
+    auto w = makeWindow();
+    w->Timer1Timer();
+    clock.advance(1000);
+    w->Timer1Timer();
+    ASSERT_NE(Form_closepc, nullptr);
+    EXPECT_TRUE(Form_closepc->isVisible());
+    EXPECT_TRUE(Form_closepc->isModal());
+    EXPECT_EQ(Form_closepc->Label2->text(), QStringLiteral("30"));
+    EXPECT_EQ(created->mode(), MediaDevice::Mode::Playing);
+    EXPECT_EQ(power.calls, 0);
+    Form_closepc->Button1->click();
+    EXPECT_EQ(Form_closepc, nullptr);
 }
 
 TEST_F(MainPlaybackTest, OutputProblemsAndFailedEntriesAreVisible) {
