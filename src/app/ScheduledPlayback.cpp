@@ -17,6 +17,8 @@ const QString kInOrder = QStringLiteral("顺序播放");
 const QString kRandom = QStringLiteral("随机播放");
 const QString kSingle = QStringLiteral("单曲播放");
 const QString kRandomSingle = QStringLiteral("随机单曲");
+// How close to its end a song still reported as playing counts as ended (ms).
+constexpr qint64 kEndTolerance = 1000;
 
 int toTrack(qint64 ms) {
     return int(qBound(qint64(0), ms, qint64(std::numeric_limits<int>::max())));
@@ -174,10 +176,12 @@ void ScheduledPlayback::showSongStarted() {
 void ScheduledPlayback::MediaPlayer2Notify() {
     if (!m_device || !m_device->notifyEnabled() || m_paths.isEmpty())
         return;
-    // Only a song that has played to its end; a late notice of a song that
-    // was replaced meanwhile finds the new one playing.
+    // Only a song that has played to its end. A late notice of a song that
+    // was replaced meanwhile finds the new one playing far from its end; a
+    // device still reporting "playing" at the very end is taken as ended.
     const MediaDevice::Mode mode = m_device->mode();
-    if (mode == MediaDevice::Mode::Playing || mode == MediaDevice::Mode::Paused)
+    if ((mode == MediaDevice::Mode::Playing || mode == MediaDevice::Mode::Paused) &&
+        m_device->length() - m_device->position() > kEndTolerance)
         return;
     if (m_playMode == kRandom)
         nextRandomSong();

@@ -158,9 +158,11 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
     Timer1->setTimerType(Qt::PreciseTimer);
+    // Re-armed before the tick runs: a message box opened inside a tick runs
+    // its own event loop, and the clock must keep ticking behind it.
     connect(Timer1, &QTimer::timeout, this, [this] {
-        Timer1Timer();
         armTimer1();
+        Timer1Timer();
     });
     Timer_process = new QTimer(this);
     Timer_process->setObjectName(QStringLiteral("Timer_process"));

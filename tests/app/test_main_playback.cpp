@@ -9,7 +9,9 @@
 #include "support/RecordingMessageService.h"
 #include "support/TestDatabase.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -116,6 +118,25 @@ TEST_F(MainPlaybackTest, CountdownOpensWithoutHoldingUpTheEntryOfItsSecond) {
     EXPECT_EQ(power.calls, 0);
     Form_closepc->Button1->click();
     EXPECT_EQ(Form_closepc, nullptr);
+}
+
+TEST_F(MainPlaybackTest, ClockKeepsTickingBehindAMessageBoxOpenedInATick) {
+    db.addEntry(QStringLiteral("工作日"), "08:00:00", "08:20:00",
+                QDir(db.dir()).filePath(QStringLiteral("gone.mp3")), QStringLiteral("单曲播放"));
+    auto w = makeWindow();
+    clock.setTime(QTime(8, 0, 0, 5));
+    bool armedDuringBox = false;
+    messages.onShow = [&](const RecordingMessageService::Shown&) {
+        armedDuringBox = w->Timer1->isActive();
+    };
+    w->Timer1->start(0);
+    QElapsedTimer waited;
+    waited.start();
+    while (messages.shown().isEmpty() && waited.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.last().text, QStringLiteral("歌曲文件不存在!"));
+    EXPECT_TRUE(armedDuringBox);
 }
 
 TEST_F(MainPlaybackTest, OutputProblemsAndFailedEntriesAreVisible) {

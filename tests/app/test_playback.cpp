@@ -259,6 +259,10 @@ TEST_F(PlaybackTest, SameStartTimeTakesTheFirstEntryAndStaleNoticesAreIgnored) {
     // A notice that arrives while a song is playing belongs to an older song.
     emit device.finished();
     EXPECT_EQ(device.played.size(), 1);
+    // A device that still says "playing" at the very end has finished the song.
+    device.setPosition(device.length() - 200);
+    emit device.finished();
+    EXPECT_EQ(device.played.size(), 2);
 }
 
 TEST_F(PlaybackTest, NoDeviceMeansTheEntryFailsWithoutCrashing) {
