@@ -1,7 +1,11 @@
 #include "app/ScheduleClock.h"
 
+#include "app/ScheduledPlayback.h"
 #include "app/Services.h"
 #include "data/datamodule.h"
+#include "settings/ShutdownCountdown.h"
+
+#include <QList>
 
 ScheduleClock::ScheduleClock(TDataModule1& dm, QObject* parent) : QObject(parent), m_dm(dm) {}
 
@@ -17,8 +21,112 @@ QString ScheduleClock::TodayWeekdayName() const {
 }
 
 QString ScheduleClock::dateText() const {
-    const QDate today = Services::clock().now().date();
-    return today.toString(QStringLiteral("yyyy年MM月dd日")) + QLatin1Char(' ') + weekdayName(today);
+    return dateTextFor(Services::clock().now().date());
+}
+
+QString ScheduleClock::dateTextFor(const QDate& date) const {
+    return date.toString(QStringLiteral("yyyy年MM月dd日")) + QLatin1Char(' ') + weekdayName(date);
+}
+
+QString ScheduleClock::timeText(const QTime& time) {
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+int ScheduleClock::msUntilNextSecond(const QDateTime& now, int offsetMs) {
+    return 1000 - now.time().msec() + offsetMs;
+}
+
+void ScheduleClock::Timer1Timer() {
+    const QDateTime now = Services::clock().now();
+    const QDateTime second = now.addMSecs(-now.time().msec());
+
+    QList<QDateTime> plan;
+    if (!m_lastExamined.isValid()) {
+        plan << second;
+    } else {
+        const qint64 gap = m_lastExamined.secsTo(second);
+        if (gap >= 1 && gap <= maxCatchUpSeconds) {
+            for (qint64 i = 1; i <= gap; ++i)
+                plan << m_lastExamined.addSecs(i);
+        } else if (gap != 0) {
+            plan << second; // set forward far, or back: no catch-up
+        }
+    }
+    const int caughtUp = plan.size() > 1 ? int(plan.size()) - 1 : 0;
+    m_caughtUp += caughtUp;
+    emit ticked(now.time().msec(), caughtUp);
+
+    for (const QDateTime& s : plan) {
+        m_lastExamined = s;
+        examineSecond(s);
+        // A message box or window inside this second ran its own event loop
+        // and later ticks examined the following seconds already.
+        if (m_lastExamined != s)
+            break;
+    }
+}
+
+void ScheduleClock::examineSecond(const QDateTime& second) {
+    // Everything below works on this tick's own second, however long a
+    // window opened inside it stays on screen.
+    const QString t = timeText(second.time());
+
+    if (t == QLatin1String("00:00:01")) {
+        try {
+            emit dateTextChanged(dateTextFor(second.date()));
+            LoadTodayTimetable();
+        } catch (const std::exception& e) {
+            msg::report(e);
+        }
+    }
+
+    // The shutdown is decided first, but its window (which may hold the
+    // event loop) opens only after this second's end and start checks, so an
+    // entry due in the shutdown second still starts, and starts before any
+    // later second examined while the window is open.
+    const bool shutdownDue = t == m_shutdown[0] || t == m_shutdown[1] || t == m_shutdown[2];
+    checkEntries(t);
+    if (shutdownDue) {
+        try {
+            StartShutdown();
+        } catch (const std::exception& e) {
+            msg::report(e);
+        }
+    }
+}
+
+void ScheduleClock::checkEntries(const QString& t) {
+    if (!m_playback)
+        return;
+    try {
+        if (m_endTimes.contains(t))
+            m_playback->startFadeOut();
+        if (m_startTimes.contains(t)) {
+            m_playback->prepareFadeIn();
+            // A new entry replaces the running one; a fade-out begun for the
+            // old one must not cut the new one after three seconds.
+            const bool started = m_playback->PlayEntry(t);
+            if (started)
+                m_playback->cancelFadeOut();
+            m_playback->startFadeIn();
+            if (started)
+                emit entryStarted(t);
+        }
+    } catch (const std::exception& e) {
+        emit entryFailed(t, QString::fromUtf8(e.what()));
+    } catch (...) {
+        emit entryFailed(t, QString());
+    }
+}
+
+void ScheduleClock::StartShutdown() {
+    if (m_dm.ReadSetting(QStringLiteral("关机提示")) == QLatin1String("1") && m_countdownLauncher) {
+        m_countdownLauncher();
+        return;
+    }
+    QString error;
+    if (!ClosePC(&error))
+        msg::error(tr("无法关闭计算机：%1").arg(error));
 }
 
 void ScheduleClock::LoadTodayTimetable() {

@@ -1,22 +1,54 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 
+class ScheduledPlayback;
 class TDataModule1;
 
 // Today's timetable and the times the schedule acts on. The once-a-second
 // tick compares the clock text "hh:mm:ss" with these lists.
+//
+// The tick remembers the last second it examined. When the clock has moved
+// on by more than one second but at most maxCatchUpSeconds (a busy moment, a
+// late timer), every skipped second is examined in order, so no start or end
+// time is lost to jitter. Bigger jumps, or a clock set back, examine only the
+// current second; times that passed before the program started never play.
 class ScheduleClock : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* noShutdown = "25:00:00";
 
+    static constexpr int maxCatchUpSeconds = 10;
+
     explicit ScheduleClock(TDataModule1& dm, QObject* parent = nullptr);
 
+    // The playback that entries start on and fade out; not owned.
+    void setPlayback(ScheduledPlayback* playback) { m_playback = playback; }
+    // Shows the shutdown countdown without blocking the tick. Without one, a
+    // shutdown with the countdown setting powers off at once.
+    void setCountdownLauncher(std::function<void()> launcher) {
+        m_countdownLauncher = std::move(launcher);
+    }
+
+    // One tick of Timer1: examines the current second (and the skipped ones).
+    void Timer1Timer();
+    // Starts a shutdown: the countdown when "关机提示" is "1", else power-off now.
+    void StartShutdown();
+
+    // Milliseconds from now until offsetMs after the next second begins: the
+    // delay that keeps a single-shot timer aligned to the wall-clock second.
+    static int msUntilNextSecond(const QDateTime& now, int offsetMs = 5);
+    static QString timeText(const QTime& time);
+
+    QDateTime lastExamined() const { return m_lastExamined; }
+    // Seconds examined late (caught up) since the program started.
+    qint64 caughtUpSeconds() const { return m_caughtUp; }
     // "星期日" … "星期六" for the given date.
     static QString weekdayName(const QDate& date);
     // Today's weekday name by the injected clock.
@@ -43,9 +75,27 @@ public:
 signals:
     // After every reload of today's timetable.
     void timetableLoaded();
+    // The new day's date text, at the reload of 00:00:01.
+    void dateTextChanged(const QString& text);
+    // Every tick: how many ms after its second began it ran, and how many
+    // skipped seconds it examined late.
+    void ticked(int lateMs, int caughtUp);
+    // An entry due at time could not be started (the schedule goes on).
+    void entryFailed(const QString& time, const QString& reason);
+    // An entry due at time started playing.
+    void entryStarted(const QString& time);
 
 protected:
+    void examineSecond(const QDateTime& second);
+    // The end check, then the start check, for the clock text t.
+    void checkEntries(const QString& t);
+    QString dateTextFor(const QDate& date) const;
+
     TDataModule1& m_dm;
+    ScheduledPlayback* m_playback = nullptr;
+    std::function<void()> m_countdownLauncher;
+    QDateTime m_lastExamined;
+    qint64 m_caughtUp = 0;
     QString m_todayWeekday;
     QString m_todaySjb;
     QStringList m_startTimes;

@@ -1,6 +1,7 @@
 #include "app/Unit_main_vorn.h"
 
 #include "app/ScheduleClock.h"
+#include "app/ScheduledPlayback.h"
 #include "app/Services.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
@@ -9,6 +10,7 @@
 #include "editing/Unit_lbbj.h"
 #include "editing/Unit_lbch.h"
 #include "editing/Unit_sjsj.h"
+#include "settings/Unit_closepc.h"
 #include "settings/Unit_mm.h"
 #include "settings/Unit_mmsj.h"
 #include "settings/Unit_sysj.h"
@@ -63,7 +65,8 @@ const char* const skyBlue = "background-color: #a6caf0;";
 } // namespace
 
 TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
-    : QWidget(parent), m_dm(dm), m_schedule(new ScheduleClock(dm, this)) {
+    : QWidget(parent), m_dm(dm), m_schedule(new ScheduleClock(dm, this)),
+      m_playback(new ScheduledPlayback(dm, *m_schedule, this)) {
     Form_main_vorn = this;
     setObjectName(QStringLiteral("Form_main_vorn"));
     setWindowTitle(tr("广播站播音系统 "));
@@ -153,12 +156,51 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     Label8->setAlignment(Qt::AlignCenter);
     Label8->setWordWrap(true);
 
+    Label_output = label(this, "Label_output", QString(), 498, 536, 295, 30);
+    Label_output->setWordWrap(true);
+    Label_output->setStyleSheet(QStringLiteral("color: red;"));
+    Label_output->hide();
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    // Re-armed before the tick runs: a message box opened inside a tick runs
+    // its own event loop, and the clock must keep ticking behind it.
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        armTimer1();
+        Timer1Timer();
+    });
     Timer_process = new QTimer(this);
     Timer_process->setObjectName(QStringLiteral("Timer_process"));
     Timer_process->setInterval(1000);
     connect(Timer_process, &QTimer::timeout, this, &TForm_main_vorn::Timer_processTimer);
+
+    // Scheduled playback: the schedule drives it, the controls mirror it.
+    MediaPlayer2 = nullptr;
+    createMediaPlayer();
+    m_schedule->setPlayback(m_playback);
+    m_schedule->setCountdownLauncher([this] { openShutdownCountdown(); });
+    connect(m_schedule, &ScheduleClock::timetableLoaded, this, &TForm_main_vorn::layoutGridColumns);
+    connect(m_schedule, &ScheduleClock::dateTextChanged, Label_date, &QLabel::setText);
+    connect(m_schedule, &ScheduleClock::entryFailed, this,
+            [this](const QString& time, const QString& reason) {
+                m_entryProblem = tr("%1 的节目未能播放").arg(time);
+                if (!reason.isEmpty())
+                    m_entryProblem += tr("：") + reason;
+                updateStatus();
+            });
+    connect(m_schedule, &ScheduleClock::entryStarted, this, [this] {
+        m_entryProblem.clear();
+        updateStatus();
+    });
+    connect(m_playback, &ScheduledPlayback::listsChanged, this, &TForm_main_vorn::mirrorLists);
+    connect(m_playback, &ScheduledPlayback::currentIndexChanged, this,
+            &TForm_main_vorn::mirrorCurrent);
+    connect(m_playback, &ScheduledPlayback::displayChanged, this, &TForm_main_vorn::mirrorDisplay);
+    connect(ListBox5, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem*) { ListBox5DblClick(); });
+    connect(SpeedButton1, &QToolButton::clicked, this, &TForm_main_vorn::SpeedButton1Click);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -203,6 +245,9 @@ bool TForm_main_vorn::FormCreate() {
     }
     Label_time->setText(Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
     Timer_process->start();
+    armTimer1();
+    if (!m_deviceProblem.isEmpty())
+        msg::error(m_deviceProblem);
     // Without a notification area the icon is not shown and minimising keeps
     // the taskbar entry.
     TrayIcon1->setVisible(true);
@@ -338,8 +383,98 @@ void TForm_main_vorn::N2Click() {
     close();
 }
 
-void TForm_main_vorn::Timer1Timer() {}
+void TForm_main_vorn::createMediaPlayer() {
+    try {
+        m_mediaPlayer2 = Services::createMediaDevice(this);
+    } catch (const std::exception& e) {
+        m_mediaPlayer2.reset();
+        m_deviceProblem =
+            tr("没有可用的播放设备，定时播放将没有声音：%1").arg(QString::fromUtf8(e.what()));
+    }
+    if (!m_mediaPlayer2 && m_deviceProblem.isEmpty())
+        m_deviceProblem = tr("没有可用的播放设备，定时播放将没有声音。");
+    MediaPlayer2 = m_mediaPlayer2.get();
+    if (MediaPlayer2) {
+        MediaPlayer2->setObjectName(QStringLiteral("MediaPlayer2"));
+        connect(MediaPlayer2, &MediaDevice::outputProblem, this, [this](const QString& text) {
+            m_outputProblem = text;
+            updateStatus();
+        });
+    }
+    m_playback->setDevice(MediaPlayer2);
+    updateStatus();
+}
+
+void TForm_main_vorn::updateStatus() {
+    QStringList lines;
+    for (const QString* text : {&m_deviceProblem, &m_outputProblem, &m_entryProblem})
+        if (!text->isEmpty())
+            lines << *text;
+    Label_output->setText(lines.join(QLatin1Char('\n')));
+    Label_output->setToolTip(Label_output->text());
+    Label_output->setVisible(!lines.isEmpty());
+}
+
+void TForm_main_vorn::armTimer1() {
+    Timer1->start(ScheduleClock::msUntilNextSecond(Services::clock().now()));
+}
+
+void TForm_main_vorn::openShutdownCountdown() {
+    // Shown modal but without a nested event loop: the tick that opened it
+    // finishes its own second, and the schedule keeps running behind it.
+    auto* countdown = new TForm_closepc(this);
+    countdown->setAttribute(Qt::WA_DeleteOnClose);
+    countdown->setWindowModality(Qt::ApplicationModal);
+    countdown->show();
+    countdown->raise();
+    countdown->activateWindow();
+}
+
+void TForm_main_vorn::Timer1Timer() {
+    m_schedule->Timer1Timer();
+}
 
 void TForm_main_vorn::Timer_processTimer() {
+    try {
+        m_playback->processTick();
+    } catch (...) {
+        // A device failing in the middle of a fade must not stop the clock.
+    }
     Label_time->setText(Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
+}
+
+void TForm_main_vorn::ListBox5DblClick() {
+    m_playback->ListBox5DblClick(ListBox5->currentRow());
+}
+
+void TForm_main_vorn::SpeedButton1Click() {
+    m_playback->SpeedButton1Click();
+}
+
+void TForm_main_vorn::mirrorLists() {
+    ListBox6->clear();
+    ListBox6->addItems(m_playback->paths());
+    ListBox5->clear();
+    ListBox5->addItems(m_playback->names());
+    mirrorCurrent(m_playback->currentIndex());
+}
+
+void TForm_main_vorn::mirrorCurrent(int index) {
+    if (index >= 0 && index < ListBox5->count()) {
+        ListBox5->setCurrentRow(index);
+    } else {
+        ListBox5->setCurrentRow(-1);
+        ListBox5->clearSelection();
+    }
+}
+
+void TForm_main_vorn::mirrorDisplay() {
+    const ScheduledPlayback::Display& d = m_playback->display();
+    Label8->setText(d.nowPlaying);
+    Label_alltime2->setText(d.lengthText);
+    Label_nowtime2->setText(d.positionText);
+    TrackBar2->setRange(0, d.trackMax);
+    TrackBar2->setValue(d.trackPosition);
+    TrackBar2->setVisible(d.controlsVisible);
+    SpeedButton1->setVisible(d.controlsVisible);
 }

@@ -12,7 +12,9 @@ class QTableView;
 class QTimer;
 class QToolBar;
 class QToolButton;
+class MediaDevice;
 class ScheduleClock;
+class ScheduledPlayback;
 class TDataModule1;
 class TTrayIcon;
 
@@ -32,6 +34,7 @@ public:
     void FormShow();
 
     ScheduleClock& schedule() { return *m_schedule; }
+    ScheduledPlayback& playback() { return *m_playback; }
     // The caption the settings window writes when it saves.
     void setTitleText(const QString& title);
     void LoadTodayTimetable();
@@ -58,6 +61,8 @@ public:
     QLabel* Label_alltime2;
     QToolButton* SpeedButton1;
     QLabel* Label8;
+    QLabel* Label_output;      // red: why nothing can be heard (no device, no output, entry failed)
+    MediaDevice* MediaPlayer2; // plays the scheduled entries; null when none is available
     QTimer* Timer1;
     QTimer* Timer_process;
     TTrayIcon* TrayIcon1;
@@ -82,6 +87,9 @@ public:
     // Ticks (driven by the two timers; tests call them directly).
     void Timer1Timer();
     void Timer_processTimer();
+    // Scheduled playback by hand.
+    void ListBox5DblClick();
+    void SpeedButton1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -90,9 +98,22 @@ protected:
 private:
     void layoutGridColumns();
     void followCurrentRow(int row);
+    // Timer1 is single-shot, re-armed to fire a few ms after each second begins.
+    void armTimer1();
+    void createMediaPlayer();
+    void openShutdownCountdown();
+    void mirrorLists();
+    void mirrorCurrent(int index);
+    void mirrorDisplay();
+    void updateStatus();
 
     TDataModule1& m_dm;
     ScheduleClock* m_schedule;
+    ScheduledPlayback* m_playback;
+    std::unique_ptr<MediaDevice> m_mediaPlayer2;
+    QString m_deviceProblem;
+    QString m_outputProblem;
+    QString m_entryProblem;
 };
 
 extern TForm_main_vorn* Form_main_vorn;
