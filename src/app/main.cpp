@@ -1,4 +1,5 @@
 #include "app/QtMessageService.h"
+#include "app/RealServices.h"
 #include "app/Resources.h"
 #include "app/Services.h"
 #include "app/Unit_main_vorn.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
 
     QtMessageService messages;
     Services::setMessages(&messages);
+    installRealServices();
 
     SingleInstance instance;
     if (!instance.acquire()) {

@@ -1,0 +1,15 @@
+#include "app/RealServices.h"
+
+#include "app/Services.h"
+#include "platform/AlsaMixer.h"
+#include "platform/GstMediaDevice.h"
+#include "platform/LogindPowerControl.h"
+
+void installRealServices() {
+    static AlsaMixer mixer;
+    static LogindPowerControl power;
+    Services::setMediaDeviceFactory(
+        [](QObject* parent) { return std::make_unique<GstMediaDevice>(parent); });
+    Services::setMixer(&mixer);
+    Services::setPower(&power);
+}
