@@ -365,3 +365,24 @@ TEST_F(GstMediaDeviceTest, MissingSoundOutputIsToldToTheOperator) {
     QTest::qWait(100);
     EXPECT_EQ(reported.count(), 1);
 }
+
+TEST_F(GstMediaDeviceTest, ErrorWhilePlayingEndsTheSongInsteadOfHanging) {
+    // An output that fails once sound reaches it, like a file going bad in
+    // the middle: the song ends with its completion and the device can go on.
+    EnvGuard sink("VORN_AUDIO_SINK",
+                  "wavenc ! filesink location=/dev/full buffer-mode=unbuffered sync=true");
+    GstMediaDevice device;
+    QSignalSpy finished(&device, &MediaDevice::finished);
+    ASSERT_TRUE(device.open(path("tone2000.wav"))) << device.errorString().toStdString();
+    ASSERT_TRUE(device.play(true));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 5000));
+    EXPECT_EQ(device.mode(), MediaDevice::Mode::Stopped);
+    EXPECT_EQ(device.position(), device.length());
+    EXPECT_FALSE(device.errorString().isEmpty());
+
+    // Playing again starts over (and fails the same way, without a hang).
+    ASSERT_TRUE(device.play(true));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() > 1; }, 5000));
+    device.close();
+    EXPECT_EQ(device.mode(), MediaDevice::Mode::NotOpen);
+}
