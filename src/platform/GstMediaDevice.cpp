@@ -599,14 +599,35 @@ qint64 GstMediaDevice::mp3LengthFromFrames(const QString& fileName) {
         return -1;
 
     const int sampleRate = frame.sampleRate;
+    // A frame counts when its header is followed by another one (or by the
+    // end of the file); the decoder skips damaged stretches the same way.
+    auto frameAt = [&](qint64 at, Mp3Frame& f) {
+        if (at + 4 > size || !parseMp3Header(data + at, f) || f.sampleRate != sampleRate ||
+            at + f.size > size)
+            return false;
+        Mp3Frame next;
+        const qint64 after = at + f.size;
+        return after + 4 > size ||
+               (parseMp3Header(data + after, next) && next.sampleRate == sampleRate) ||
+               (after + 3 <= size && data[after] == 'T' && data[after + 1] == 'A' &&
+                data[after + 2] == 'G');
+    };
+    constexpr qint64 kResyncLimit = 64 * 1024;
     qint64 samples = 0;
     while (pos + 4 <= size) {
-        if (!parseMp3Header(data + pos, frame) || frame.sampleRate != sampleRate)
-            break; // a trailing tag, or damage: the audio ends here
-        if (pos + frame.size > size)
-            break; // a truncated last frame is not decoded
-        samples += frame.samples;
-        pos += frame.size;
+        if (frameAt(pos, frame)) {
+            samples += frame.samples;
+            pos += frame.size;
+            continue;
+        }
+        // Damage or a trailing tag: look a little further for more audio.
+        const qint64 limit = qMin(size - 4, pos + kResyncLimit);
+        qint64 next = pos + 1;
+        while (next < limit && !frameAt(next, frame))
+            ++next;
+        if (next >= limit)
+            break;
+        pos = next;
     }
     return samples * 1000 / sampleRate;
 }

@@ -386,3 +386,31 @@ TEST_F(GstMediaDeviceTest, ErrorWhilePlayingEndsTheSongInsteadOfHanging) {
     device.close();
     EXPECT_EQ(device.mode(), MediaDevice::Mode::NotOpen);
 }
+
+TEST_F(GstMediaDeviceTest, DamageInsideAnMp3DoesNotShortenItsLength) {
+    if (!haveLame())
+        GTEST_SKIP() << "lame is not installed";
+    QFile original(path("cbr_noheader.mp3"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    QByteArray bytes = original.readAll();
+    const qint64 before = GstMediaDevice::mp3LengthFromFrames(path("cbr_noheader.mp3"));
+    // Overwrite a stretch in the middle with bytes that are no frame.
+    const qsizetype middle = bytes.size() / 2;
+    for (qsizetype i = middle; i < middle + 1500; ++i)
+        bytes[i] = char(0x55);
+    QFile damaged(path("damaged.mp3"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(bytes);
+    damaged.close();
+
+    const qint64 after = GstMediaDevice::mp3LengthFromFrames(path("damaged.mp3"));
+    EXPECT_GT(after, before - 250); // only the few frames overwritten are lost
+    EXPECT_LE(after, before);
+
+    GstMediaDevice device;
+    QSignalSpy finished(&device, &MediaDevice::finished);
+    ASSERT_TRUE(device.open(path("damaged.mp3"))) << device.errorString().toStdString();
+    EXPECT_EQ(device.length(), after);
+    ASSERT_TRUE(device.play(true));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 5000));
+}
