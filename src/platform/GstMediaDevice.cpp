@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QThread>
 #include <gst/gst.h>
 #include <mutex>
 
@@ -17,6 +18,9 @@ constexpr int kOpenTimeoutMs = 5000;
 constexpr int kSeekTimeoutMs = 2000;
 constexpr int kRampMs = 80;
 constexpr int kRampStepMs = 10;
+// Sound already handed to the output when a fade to silence ends; halting
+// before it has been heard would cut it off with a click.
+constexpr int kOutputDrainMs = 150;
 
 QString factoryName(GstElement* element) {
     GstElementFactory* factory = gst_element_get_factory(element);
@@ -422,9 +426,27 @@ bool GstMediaDevice::play(bool notify) {
     return true;
 }
 
+void GstMediaDevice::finishRampBeforeHalt() {
+    // A fade is still running (the fade-out stops the song in the same tick
+    // as it sets the volume to 0): let it reach its level first.
+    if (!m_rampTimer.isActive() || m_mode != Mode::Playing)
+        return;
+    m_rampTimer.stop();
+    const double target = m_targetVolume / 1000.0;
+    const bool downward = target < m_rampFrom;
+    for (qint64 t = m_rampClock.elapsed(); t < kRampMs; t = m_rampClock.elapsed()) {
+        applyVolume(m_rampFrom + (target - m_rampFrom) * (double(t) / kRampMs));
+        QThread::msleep(kRampStepMs);
+    }
+    applyVolume(target);
+    if (downward && m_targetVolume == 0)
+        QThread::msleep(kOutputDrainMs);
+}
+
 void GstMediaDevice::pause() {
     if (m_mode != Mode::Playing)
         return;
+    finishRampBeforeHalt();
     gst_element_set_state(m_playbin, GST_STATE_PAUSED);
     m_mode = Mode::Paused;
     m_prerolledVolume = m_appliedVolume;
@@ -443,6 +465,7 @@ void GstMediaDevice::resume() {
 void GstMediaDevice::stop() {
     if (m_mode == Mode::NotOpen)
         return;
+    finishRampBeforeHalt();
     m_finishedPending = false;
     m_rampTimer.stop();
     applyVolume(m_targetVolume / 1000.0);
@@ -456,6 +479,7 @@ void GstMediaDevice::stop() {
 }
 
 void GstMediaDevice::close() {
+    finishRampBeforeHalt();
     m_rampTimer.stop();
     if (m_playbin) {
         gst_element_set_state(m_playbin, GST_STATE_NULL);

@@ -70,6 +70,7 @@ private:
     void checkOutput();
     void applyVolume(double linear);
     void rampStep();
+    void finishRampBeforeHalt();
     void resetPlaybackState();
     void prerollAt(qint64 ms);
     void prerollAgainIfVolumeChanged();

@@ -414,3 +414,24 @@ TEST_F(GstMediaDeviceTest, DamageInsideAnMp3DoesNotShortenItsLength) {
     ASSERT_TRUE(device.play(true));
     EXPECT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 5000));
 }
+
+TEST_F(GstMediaDeviceTest, StopRightAfterAFadeToSilenceDoesNotCutTheSound) {
+    // The fade-out sets the volume to 0 and ends the song in the same moment.
+    // (Closed here rather than stopped: the return to the start after a stop
+    // makes the WAV writer start its file over.)
+    const QString out = path("fadeout.wav");
+    EnvGuard sink("VORN_AUDIO_SINK",
+                  QByteArray("wavenc ! filesink sync=true location=") + QFile::encodeName(out));
+    GstMediaDevice device;
+    ASSERT_TRUE(device.open(path("tone1500s.wav")));
+    ASSERT_TRUE(device.play(true));
+    QTest::qWait(400);
+    device.setVolume(0);
+    device.close();
+
+    const tone::Samples s = tone::readWav(out);
+    const qint64 endMs = s.frames() * 1000 / qMax(1, s.rate);
+    ASSERT_GT(endMs, 350);
+    EXPECT_GT(s.peak(0, endMs - 150), 20000);
+    EXPECT_LE(s.peak(endMs - 10, endMs), 30); // the last sound written is silence
+}
