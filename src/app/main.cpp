@@ -1,11 +1,11 @@
 #include "app/QtMessageService.h"
+#include "app/RealServices.h"
 #include "app/Resources.h"
 #include "app/Services.h"
 #include "app/Unit_main_vorn.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
 #include "platform/SingleInstance.h"
-#include "platform/XdgAutostart.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -48,9 +48,7 @@ int main(int argc, char** argv) {
 
     QtMessageService messages;
     Services::setMessages(&messages);
-
-    XdgAutostart autostart;
-    Services::setAutostart(&autostart);
+    installRealServices();
 
     SingleInstance instance;
     if (!instance.acquire()) {

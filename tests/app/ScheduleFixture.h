@@ -16,10 +16,6 @@
 #include <gtest/gtest.h>
 #include <random>
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 // A Monday with the timetable "工作日", the schedule and the playback on a fake
 // device. Time moves only when the test says so.
 class ScheduleFixture : public ::testing::Test {

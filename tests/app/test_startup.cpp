@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "FakeMediaDevice.h"
 #include "FakeMixer.h"
 #include "RecordingMessageService.h"
 #include "TestDatabase.h"
@@ -19,6 +20,7 @@ protected:
     RecordingMessageService messages;
     FakeClock clock{QDateTime(QDate(2026, 12, 7), QTime(7, 59, 0))}; // a Monday
     FakeMixer mixer;
+    FakeMediaFactory devices;
     TestDatabase db;
 
     std::unique_ptr<TForm_main_vorn> start() {

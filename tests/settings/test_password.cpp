@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "FakeMediaDevice.h"
 #include "ModalHelper.h"
 #include "RecordingMessageService.h"
 #include "TestDatabase.h"
@@ -136,6 +137,7 @@ TEST_F(PasswordTest, ChangeWindowFocusesTheFieldToRetype) {
 class GuardTest : public PasswordTest {
 protected:
     FakeClock clock;
+    FakeMediaFactory devices;
     std::unique_ptr<TForm_main_vorn> window;
     void SetUp() override {
         db.setSetting("密码", "pw");

@@ -1,5 +1,7 @@
 #include "FakeMediaDevice.h"
 
+#include "app/Services.h"
+
 #include <QFileInfo>
 
 bool FakeMediaDevice::open(const QString& fileName) {
@@ -76,4 +78,16 @@ void FakeMediaDevice::finishSong() {
     m_mode = Mode::Stopped;
     if (m_notify)
         emit finished();
+}
+
+FakeMediaFactory::FakeMediaFactory() {
+    Services::setMediaDeviceFactory([this](QObject* parent) -> std::unique_ptr<MediaDevice> {
+        auto device = std::make_unique<FakeMediaDevice>(parent);
+        made << device.get();
+        return device;
+    });
+}
+
+FakeMediaFactory::~FakeMediaFactory() {
+    Services::setMediaDeviceFactory({});
 }

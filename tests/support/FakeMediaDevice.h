@@ -54,3 +54,11 @@ private:
     int m_volume = 1000;
     bool m_notify = false;
 };
+
+// Installs a factory of fake devices while it lives; remembers what it made.
+class FakeMediaFactory {
+public:
+    FakeMediaFactory();
+    ~FakeMediaFactory();
+    QList<FakeMediaDevice*> made; // owned by their parents
+};

@@ -1,0 +1,18 @@
+#include "app/RealServices.h"
+
+#include "app/Services.h"
+#include "platform/AlsaMixer.h"
+#include "platform/GstMediaDevice.h"
+#include "platform/LogindPowerControl.h"
+#include "platform/XdgAutostart.h"
+
+void installRealServices() {
+    static AlsaMixer mixer;
+    static LogindPowerControl power;
+    static XdgAutostart autostart;
+    Services::setMediaDeviceFactory(
+        [](QObject* parent) { return std::make_unique<GstMediaDevice>(parent); });
+    Services::setMixer(&mixer);
+    Services::setPower(&power);
+    Services::setAutostart(&autostart);
+}
