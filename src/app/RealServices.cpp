@@ -12,6 +12,7 @@ void installRealServices() {
     static XdgAutostart autostart;
     Services::setMediaDeviceFactory(
         [](QObject* parent) { return std::make_unique<GstMediaDevice>(parent); });
+    Services::setAudioOutputCheck(&GstMediaDevice::checkAudioOutput);
     Services::setMixer(&mixer);
     Services::setPower(&power);
     Services::setAutostart(&autostart);

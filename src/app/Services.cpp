@@ -19,6 +19,7 @@ SystemClock g_systemClock;
 MessageService* g_messages = &g_stderrMessages;
 const Clock* g_clock = &g_systemClock;
 MediaDeviceFactory g_mediaFactory;
+std::function<QString()> g_outputCheck;
 Mixer* g_mixer = nullptr;
 PowerControl* g_power = nullptr;
 Autostart* g_autostart = nullptr;
@@ -47,6 +48,13 @@ std::unique_ptr<MediaDevice> createMediaDevice(QObject* parent) {
 }
 void setMediaDeviceFactory(MediaDeviceFactory factory) {
     g_mediaFactory = std::move(factory);
+}
+
+QString audioOutputProblem() {
+    return g_outputCheck ? g_outputCheck() : QString();
+}
+void setAudioOutputCheck(std::function<QString()> check) {
+    g_outputCheck = std::move(check);
 }
 
 Mixer* mixer() {

@@ -8,6 +8,7 @@
 #include "platform/PowerControl.h"
 
 #include <QString>
+#include <functional>
 
 // The replaceable pieces the whole program uses. main() installs the real
 // ones; tests install fakes. The registry does not own what it is given.
@@ -20,6 +21,10 @@ void setClock(const Clock* clock);
 
 std::unique_ptr<MediaDevice> createMediaDevice(QObject* parent);
 void setMediaDeviceFactory(MediaDeviceFactory factory);
+
+// Why sound would not reach a real output (empty: fine). Asked at start-up.
+QString audioOutputProblem();
+void setAudioOutputCheck(std::function<QString()> check);
 
 Mixer* mixer();
 void setMixer(Mixer* mixer);

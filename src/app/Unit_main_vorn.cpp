@@ -5,10 +5,10 @@
 #include "app/Services.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
-#include "editing/Unit_sjbp.h"
 #include "editing/SongList.h"
 #include "editing/Unit_lbbj.h"
 #include "editing/Unit_lbch.h"
+#include "editing/Unit_sjbp.h"
 #include "editing/Unit_sjsj.h"
 #include "settings/Unit_closepc.h"
 #include "settings/Unit_mm.h"
@@ -246,6 +246,8 @@ bool TForm_main_vorn::FormCreate() {
     Label_time->setText(Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
     Timer_process->start();
     armTimer1();
+    m_outputProblem = Services::audioOutputProblem();
+    updateStatus();
     if (!m_deviceProblem.isEmpty())
         msg::error(m_deviceProblem);
     // Without a notification area the icon is not shown and minimising keeps

@@ -163,3 +163,18 @@ TEST_F(StartupTest, WeekdayNamesRunFromSunday) {
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(ScheduleClock::weekdayName(QDate(2026, 12, 6).addDays(i)), names[i]);
 }
+
+TEST_F(StartupTest, MissingSoundOutputIsShownOnTheDesk) {
+    Services::setAudioOutputCheck(
+        [] { return QStringLiteral("没有可用的声音输出设备，广播将没有声音！"); });
+    auto w = start();
+    Services::setAudioOutputCheck({});
+    auto* status = w->findChild<QLabel*>("Label_output");
+    ASSERT_NE(status, nullptr);
+    EXPECT_FALSE(status->isHidden());
+    EXPECT_TRUE(status->text().contains("没有可用的声音输出设备"));
+    EXPECT_TRUE(messages.shown().isEmpty()) << "a status on the desk, not a box to click away";
+
+    auto quiet = start();
+    EXPECT_TRUE(quiet->findChild<QLabel*>("Label_output")->isHidden());
+}
