@@ -3,6 +3,7 @@
 #include "app/ScheduleClock.h"
 #include "app/ScheduledPlayback.h"
 #include "app/Services.h"
+#include "data/DataModuleUi.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
 #include "editing/SongList.h"
@@ -114,6 +115,7 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setGeometry(10, 72, 484, 465);
     DBGrid1->setStyleSheet(QString::fromLatin1(skyBlue));
+    SetCompactGridFont(DBGrid1);
     DBGrid1->setToolTip(tr("双击查看歌曲列表内容"));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);

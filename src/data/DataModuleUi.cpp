@@ -1,6 +1,8 @@
 #include "data/DataModuleUi.h"
 
 #include <QComboBox>
+#include <QHeaderView>
+#include <QTableView>
 
 void CopyListToCombo(const QStringList& list, QComboBox* combo) {
     combo->clear();
@@ -11,4 +13,11 @@ void FillComboFromQuery(TDataModule1& dm, TQuery& query, const QString& statemen
                         const QVariantList& values) {
     QStringList list;
     CopyListToCombo(dm.FillListFromQuery(query, statement, list, values), combo);
+}
+
+void SetCompactGridFont(QTableView* grid) {
+    QFont font = grid->font();
+    font.setPixelSize(11);
+    grid->setFont(font);
+    grid->horizontalHeader()->setFont(font);
 }

@@ -9,3 +9,7 @@ void CopyListToCombo(const QStringList& list, QComboBox* combo);
 // The first-column values of a statement's rows into a combo box.
 void FillComboFromQuery(TDataModule1& dm, TQuery& query, const QString& statement, QComboBox* combo,
                         const QVariantList& values = {});
+
+class QTableView;
+// The grids' small font, so "hh:mm:ss" fits a 60-pixel time column.
+void SetCompactGridFont(QTableView* grid);

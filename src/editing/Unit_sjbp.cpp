@@ -41,6 +41,7 @@ TForm_sjbp::TForm_sjbp(QWidget* owner)
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->setModel(&m_editor->rows());
+    SetCompactGridFont(DBGrid1);
     Button1 = named(new QPushButton(tr("增加"), this), "Button1");
     Button2 = named(new QPushButton(tr("删除"), this), "Button2");
     Button3 = named(new QPushButton(tr("修改"), this), "Button3");
