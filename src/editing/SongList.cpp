@@ -1,5 +1,6 @@
 #include "editing/SongList.h"
 
+#include "app/PlayText.h"
 #include "app/Services.h"
 #include "editing/PlaylistFile.h"
 
@@ -41,8 +42,7 @@ qsizetype fileNameStart(const QString& path) {
 } // namespace
 
 QString SongList::title(const QString& path) {
-    const QString name = path.mid(fileNameStart(path));
-    return name.left(std::max<qsizetype>(0, name.size() - 4));
+    return SongDisplayName(path);
 }
 
 QString SongList::viewerNameText(const QString& path) {
