@@ -1,9 +1,11 @@
 #include "TimetableTestSupport.h"
+#include "ToneFiles.h"
 
 #include "data/datamodule.h"
 #include "editing/TimetableEntry.h"
 #include "editing/Unit_sjbp_add.h"
 #include "editing/Unit_sjbp_edit.h"
+#include "platform/GstMediaDevice.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -294,3 +296,35 @@ TEST_F(EntryDialogTest, ABrokenStoredTimeIsReportedWhenLoading) {
     EXPECT_TRUE(messages.last().text.contains(QStringLiteral("8点")));
 }
 } // namespace
+
+// The same measuring through the real GStreamer device and generated sound files.
+TEST_F(EntryDialogTest, RealSongsOfKnownLengthMoveTheEndTime) {
+    Services::setMediaDeviceFactory(
+        [](QObject* parent) { return std::make_unique<GstMediaDevice>(parent); });
+    const QString wav = db.dir() + QStringLiteral("/两分钟.wav");
+    ASSERT_TRUE(tone::writeWav(wav, 125400, 8000));
+    chooserAnswer = wav;
+    TForm_sjbp_add d;
+    d.DateTimePicker1->setTime(QTime(23, 59, 0));
+    d.Button1->click();
+    EXPECT_TRUE(messages.shown().isEmpty()) << qPrintable(messages.texts().join('|'));
+    EXPECT_EQ(d.Label_longer->text(), QStringLiteral("2:05"));
+    EXPECT_EQ(d.DateTimePicker2->time(), QTime(0, 1, 5)) << "wraps past midnight";
+    EXPECT_FALSE(d.Label7->isHidden());
+
+    const QString mp3 = db.dir() + QStringLiteral("/short.mp3");
+    ASSERT_TRUE(tone::writeWav(db.dir() + QStringLiteral("/short.wav"), 3500));
+    ASSERT_TRUE(tone::encodeMp3(db.dir() + QStringLiteral("/short.wav"), mp3, {"-b", "128"}));
+    chooserAnswer = mp3;
+    d.DateTimePicker1->setTime(QTime(8, 0, 0));
+    d.Button1->click();
+    EXPECT_EQ(d.Label_longer->text(), QStringLiteral("0:03"));
+    EXPECT_EQ(d.DateTimePicker2->time(), QTime(8, 0, 3));
+
+    const QString broken = db.writeFile(QStringLiteral("broken.mp3"), QByteArray(4096, 'z'));
+    chooserAnswer = broken;
+    d.Button1->click();
+    EXPECT_EQ(d.Edit8->text(), broken);
+    EXPECT_EQ(messages.shown().size(), 1) << "an undecodable song is reported";
+    EXPECT_EQ(d.DateTimePicker2->time(), QTime(8, 0, 3)) << "and the end time is left alone";
+}
