@@ -15,7 +15,7 @@ QString XdgAutostart::defaultSystemDir() {
 
 QString XdgAutostart::defaultUserDir() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The base directory specification ignores relative paths.
+    // Relative values of XDG_CONFIG_HOME are ignored, as the XDG base directory rules say.
     if (config.isEmpty() || QDir::isRelativePath(config))
         config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/autostart");

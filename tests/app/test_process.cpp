@@ -1,4 +1,5 @@
 // The program as a process: single instance, failed starts, start on a fresh database.
+#include "TestDatabase.h"
 #include "data/DatabaseFile.h"
 
 #include <QCoreApplication>
@@ -40,12 +41,6 @@ public:
     QProcess process;
 };
 
-QByteArray digest(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 } // namespace
 
 TEST(Process, SecondInstanceShowsTheMessageAndEndsWhileTheFirstRuns) {
@@ -91,11 +86,11 @@ TEST(Process, FailedConnectionEndsWithNonZeroStatusAndTouchesNothing) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("not a database at all");
         f.close();
-        const QByteArray before = digest(d.filePath("gsk.db"));
+        const QByteArray before = fileDigest(d.filePath("gsk.db"));
         Desk desk(home.path());
         EXPECT_NE(desk.run(), 0);
         EXPECT_TRUE(desk.errors().contains("数据库联接出错!"));
-        EXPECT_EQ(digest(d.filePath("gsk.db")), before);
+        EXPECT_EQ(fileDigest(d.filePath("gsk.db")), before);
     }
 }
 
@@ -106,12 +101,12 @@ TEST(Process, InitDbCreatesOnceAndRefusesToOverwrite) {
     p.start(VORN_BINARY, {"--init-db", path});
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 0);
-    const QByteArray made = digest(path);
+    const QByteArray made = fileDigest(path);
     EXPECT_FALSE(made.isEmpty());
     p.start(VORN_BINARY, {"--init-db", path});
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_NE(p.exitCode(), 0);
-    EXPECT_EQ(digest(path), made);
+    EXPECT_EQ(fileDigest(path), made);
 }
 
 TEST(Process, StartsOnAFreshDefaultDatabaseAndKeepsRunning) {

@@ -1,5 +1,6 @@
 #include "RecordingMessageService.h"
 
+#include "TestDatabase.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
 
@@ -16,12 +17,6 @@ void write(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-QByteArray digest(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 } // namespace
 
 TEST(DatabaseLocation, FollowsDbpathIni) {
@@ -103,9 +98,9 @@ TEST(DatabaseConnection, FailuresLeaveTheFileAsItWas) {
 
     const QString text = d.filePath("notes.db");
     write(text, QByteArray("这不是数据库\n").repeated(200));
-    const QByteArray before = digest(text);
+    const QByteArray before = fileDigest(text);
     EXPECT_FALSE(dm.OpenDatabase("sqlite", text));
-    EXPECT_EQ(digest(text), before);
+    EXPECT_EQ(fileDigest(text), before);
 
     const QString empty = d.filePath("empty.db");
     {
@@ -116,9 +111,9 @@ TEST(DatabaseConnection, FailuresLeaveTheFileAsItWas) {
         ASSERT_TRUE(other.OpenDatabase("sqlite", empty));
         ASSERT_TRUE(other.ExecQuery(*other.qry_temp, "drop table sjbmc"));
     }
-    const QByteArray emptyBefore = digest(empty);
+    const QByteArray emptyBefore = fileDigest(empty);
     EXPECT_FALSE(dm.OpenDatabase("sqlite", empty));
-    EXPECT_EQ(digest(empty), emptyBefore);
+    EXPECT_EQ(fileDigest(empty), emptyBefore);
 
     EXPECT_FALSE(dm.OpenDatabase("postgres", d.filePath("full.db")));
     EXPECT_TRUE(dm.OpenDatabase("sqlite", d.filePath("full.db")));

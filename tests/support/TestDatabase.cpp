@@ -3,6 +3,7 @@
 #include "app/Services.h"
 #include "data/DatabaseFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -64,4 +65,11 @@ QString TestDatabase::writeFile(const QString& name, const QByteArray& bytes) {
         throw std::runtime_error("cannot write test file");
     f.write(bytes);
     return p;
+}
+
+QByteArray fileDigest(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }

@@ -32,3 +32,6 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<TDataModule1> m_dm;
 };
+
+// SHA-256 of a file's bytes (empty when it cannot be read): "left as it was".
+QByteArray fileDigest(const QString& path);
