@@ -90,6 +90,8 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
                               tr("自启动、定时关机、控制音量等设置"));
     ToolButton2 = toolButton(ToolBar2, "ToolButton2", tr("常用乐曲播放"), tr("音乐播放器"));
     ToolButton3 = toolButton(ToolBar2, "ToolButton3", tr("关于"), tr("作者相关信息"));
+    // The player is not part of this version yet: a greyed button, not a dead one.
+    ToolButton2->setEnabled(false);
     connect(ToolButton5, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton5Click);
     connect(ToolButton10, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton10Click);
     connect(ToolButton1, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton1Click);
