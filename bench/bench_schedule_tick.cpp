@@ -5,6 +5,7 @@
 // 1.5 s every N seconds, to show the catch-up at work.
 
 #include "app/MessageService.h"
+#include "app/RealServices.h"
 #include "app/ScheduleClock.h"
 #include "app/Services.h"
 #include "app/Unit_main_vorn.h"
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
 
     StderrMessages messages;
     Services::setMessages(&messages);
+    // The real devices, as the program runs; silent unless told otherwise.
+    if (qEnvironmentVariableIsEmpty("VORN_AUDIO_SINK"))
+        qputenv("VORN_AUDIO_SINK", "fakesink sync=true");
+    installRealServices();
     QTemporaryDir dir;
     QString error;
     const QString db = QDir(dir.path()).filePath(QStringLiteral("gsk.db"));
