@@ -3,6 +3,7 @@
 #include "app/Resources.h"
 #include "app/Services.h"
 #include "app/Unit_main_vorn.h"
+#include "app/VornApplication.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
 #include "platform/SingleInstance.h"
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    QApplication app(argc, argv);
+    VornApplication app(argc, argv);
     initVornResources();
     QApplication::setApplicationName(QStringLiteral("vorn"));
     QApplication::setDesktopFileName(QStringLiteral("vorn"));

@@ -7,7 +7,10 @@
 #include "app/ScheduleClock.h"
 #include "app/Services.h"
 #include "app/Unit_main_vorn.h"
+#include "data/datamodule.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableView>
@@ -177,4 +180,26 @@ TEST_F(StartupTest, MissingSoundOutputIsShownOnTheDesk) {
 
     auto quiet = start();
     EXPECT_TRUE(quiet->findChild<QLabel*>("Label_output")->isHidden());
+}
+
+namespace {
+class Failing : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User)
+            throw DbError("disk I/O error");
+        return QObject::event(e);
+    }
+};
+} // namespace
+
+TEST(GeneralErrorReport, AFailureNoWindowHandledIsShownAndTheProgramGoesOn) {
+    RecordingMessageService messages;
+    Failing target;
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QCoreApplication::sendPostedEvents(&target, QEvent::User);
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.last().text, "disk I/O error");
+    EXPECT_EQ(messages.last().caption, "错误");
+    EXPECT_EQ(messages.last().icon, MessageService::Icon::Error);
 }

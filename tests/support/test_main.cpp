@@ -1,12 +1,13 @@
 #include "app/Resources.h"
 
-#include <QApplication>
+#include "app/VornApplication.h"
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    VornApplication app(argc, argv);
     initVornResources();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
