@@ -276,9 +276,9 @@ void TForm_main_vorn::setTitleText(const QString& title) {
 }
 
 void TForm_main_vorn::LoadTodayTimetable() {
-    // Called from the editors and the midnight tick: a failure is reported and
-    // the day goes on with the lists as they were left.
-    // The grid's columns are laid out when the schedule reports the reload.
+    // Called at start-up and when an editor closes: a failure is reported and
+    // the day goes on with the lists as they were left. The grid's columns are
+    // laid out when the schedule reports the reload.
     try {
         m_schedule->LoadTodayTimetable();
     } catch (const std::exception& e) {
