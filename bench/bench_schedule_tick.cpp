@@ -4,13 +4,13 @@
 // examined late (caught up). VORN_BENCH_STALL_EVERY=N blocks the UI thread for
 // 1.5 s every N seconds, to show the catch-up at work.
 
-#include "app/MessageService.h"
 #include "app/RealServices.h"
-#include "app/ScheduleClock.h"
-#include "app/Services.h"
 #include "app/Unit_main_vorn.h"
+#include "base/MessageService.h"
+#include "base/Services.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
+#include "schedule/ScheduleClock.h"
 
 #include <QApplication>
 #include <QDir>

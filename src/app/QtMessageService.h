@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 
 // Real message boxes. With the environment variable VORN_MESSAGES=stderr the
 // boxes are written to standard error instead and answered with OK (for

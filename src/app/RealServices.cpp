@@ -1,6 +1,6 @@
 #include "app/RealServices.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 #include "platform/AlsaMixer.h"
 #include "platform/GstMediaDevice.h"
 #include "platform/LogindPowerControl.h"

@@ -1,8 +1,6 @@
 #include "app/Unit_main_vorn.h"
 
-#include "app/ScheduleClock.h"
-#include "app/ScheduledPlayback.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "data/DataModuleUi.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
@@ -11,6 +9,8 @@
 #include "editing/Unit_lbch.h"
 #include "editing/Unit_sjbp.h"
 #include "editing/Unit_sjsj.h"
+#include "schedule/ScheduleClock.h"
+#include "schedule/ScheduledPlayback.h"
 #include "settings/Unit_closepc.h"
 #include "settings/Unit_mm.h"
 #include "settings/Unit_mmsj.h"
@@ -198,6 +198,9 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
         m_entryProblem.clear();
         updateStatus();
     });
+    connect(m_playback, &ScheduledPlayback::entryStarted, this, [this](const QString& startTime) {
+        m_dm.qry_show->locate(QStringLiteral("开始时间"), startTime);
+    });
     connect(m_playback, &ScheduledPlayback::listsChanged, this, &TForm_main_vorn::mirrorLists);
     connect(m_playback, &ScheduledPlayback::currentIndexChanged, this,
             &TForm_main_vorn::mirrorCurrent);
@@ -347,8 +350,18 @@ void TForm_main_vorn::ToolButton13Click() {
 void TForm_main_vorn::ToolButton14Click() {
     if (!AskPassword(this))
         return;
-    auto* settings = new TForm_sysj(m_dm, this, this); // deletes itself when closed
+    openSystemSettings();
+}
+
+TForm_sysj* TForm_main_vorn::openSystemSettings() {
+    auto* settings = new TForm_sysj(m_dm, this); // deletes itself when closed
+    connect(settings, &TForm_sysj::titleChanged, this, &TForm_main_vorn::setTitleText);
+    connect(settings, &TForm_sysj::shutdownTimesChanged, this, [this](const QStringList& times) {
+        for (int i = 0; i < times.size() && i < 3; ++i)
+            m_schedule->setShutdownTime(i, times[i]);
+    });
     settings->show();
+    return settings;
 }
 
 void TForm_main_vorn::ToolButton2Click() {}

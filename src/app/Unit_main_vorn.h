@@ -16,6 +16,7 @@ class MediaDevice;
 class ScheduleClock;
 class ScheduledPlayback;
 class TDataModule1;
+class TForm_sysj;
 class TTrayIcon;
 
 // The operator's desk: toolbar, today's timetable, the songs playing, clock and date.
@@ -76,6 +77,9 @@ public:
     void ToolButton1Click();
     void ToolButton13Click();
     void ToolButton14Click();
+    // The settings window (after the password), wired to this window's title
+    // and the schedule's shutdown times.
+    TForm_sysj* openSystemSettings();
     void ToolButton2Click();
     void ToolButton3Click();
     void DBGrid1DblClick();

@@ -1,6 +1,6 @@
 #include "app/VornApplication.h"
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 
 bool VornApplication::notify(QObject* receiver, QEvent* event) {
     try {

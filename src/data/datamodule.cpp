@@ -1,6 +1,6 @@
 #include "data/datamodule.h"
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -260,8 +260,6 @@ bool TDataModule1::ExecWithParams(TQuery& query, const QString& statement,
 
 bool TDataModule1::DeleteCurrentRow(TQuery& shown, TQuery& worker, const QString& table) {
     if (shown.isEmpty() || shown.eof())
-        return false;
-    if (!msg::confirm(QStringLiteral("确定要删除此行数据吗?")))
         return false;
     const QString id = shown.text(QStringLiteral("id"));
     // The table name is ours, never user text; the id is bound.

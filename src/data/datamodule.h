@@ -98,8 +98,9 @@ public:
     // "参数个数不一致!" and returns false; execution errors reach the caller.
     bool ExecWithParams(TQuery& query, const QString& statement,
                         std::unique_ptr<QStringList> values);
-    // Asks, then deletes the current row of shown (by its id) through worker.
-    // Returns true when a row was deleted. The caller refreshes shown.
+    // Deletes the current row of shown (by its id) through worker; the caller
+    // has asked the operator first. True when a row was deleted. The caller
+    // refreshes shown.
     bool DeleteCurrentRow(TQuery& shown, TQuery& worker, const QString& table);
     // The first column's values of every row, skipping blank and null ones.
     QStringList& FillListFromQuery(TQuery& query, const QString& statement, QStringList& list,

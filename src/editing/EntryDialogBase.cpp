@@ -1,7 +1,7 @@
 #include "editing/EntryDialogBase.h"
 
-#include "app/MessageService.h"
-#include "app/Services.h"
+#include "base/MessageService.h"
+#include "base/Services.h"
 #include "platform/MediaDevice.h"
 
 #include <QComboBox>

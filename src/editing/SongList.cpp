@@ -1,7 +1,7 @@
 #include "editing/SongList.h"
 
-#include "app/PlayText.h"
-#include "app/Services.h"
+#include "base/PlayText.h"
+#include "base/Services.h"
 #include "editing/PlaylistFile.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "editing/TimetableEditor.h"
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 #include "data/datamodule.h"
 
 namespace {
@@ -38,7 +38,9 @@ QString TimetableEditor::currentId() const {
 }
 
 void TimetableEditor::deleteCurrent() {
-    m_dm.DeleteCurrentRow(*m_rows, *m_dm.qry_temp, QStringLiteral("sjb"));
+    // Asked only when there is a row; the grid is reloaded either way.
+    if (!m_rows->isEmpty() && !m_rows->eof() && msg::confirm(tr("确定要删除此行数据吗?")))
+        m_dm.DeleteCurrentRow(*m_rows, *m_dm.qry_temp, QStringLiteral("sjb"));
     load(Order::StartTime);
 }
 

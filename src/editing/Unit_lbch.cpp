@@ -1,6 +1,6 @@
 #include "editing/Unit_lbch.h"
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 #include "editing/PlaylistDialogs.h"
 #include "editing/PlaylistFile.h"
 

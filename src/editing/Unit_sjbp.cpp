@@ -1,7 +1,7 @@
 #include "editing/Unit_sjbp.h"
 
-#include "app/MessageService.h"
-#include "app/Services.h"
+#include "base/MessageService.h"
+#include "base/Services.h"
 #include "data/DataModuleUi.h"
 #include "data/datamodule.h"
 #include "editing/TimetableEditor.h"

@@ -1,6 +1,6 @@
 #include "editing/Unit_sjbp_edit.h"
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 #include "data/datamodule.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "editing/Unit_sjsj.h"
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 #include "data/DataModuleUi.h"
 
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #include "editing/WeekdayAssignment.h"
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 #include "data/datamodule.h"
 
 #include <QCoreApplication>

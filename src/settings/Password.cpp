@@ -1,6 +1,6 @@
 #include "settings/Password.h"
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 #include "data/datamodule.h"
 
 int password_ok = 0;

@@ -1,6 +1,6 @@
 #include "settings/ShutdownCountdown.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 bool ClosePC(QString* error) {
     PowerControl* power = Services::power();

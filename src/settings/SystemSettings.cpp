@@ -1,7 +1,7 @@
 #include "settings/SystemSettings.h"
 
-#include "app/MessageService.h"
-#include "app/ScheduleClock.h"
+#include "base/MessageService.h"
+#include "base/TimeText.h"
 #include "data/datamodule.h"
 #include "platform/Autostart.h"
 #include "settings/Password.h"
@@ -75,8 +75,9 @@ void SystemSettings::loadTimes(SystemSettingsValues& v) {
         v.shutdownTime[i] = timeFromStored(m_dm.ReadSetting(key(shutdownTimeKeys[i])));
 }
 
-QString SystemSettings::save(const SystemSettingsValues& v, ScheduleClock* schedule,
-                             Autostart* autostart, const QString& programPath) {
+SavedSystemSettings SystemSettings::save(const SystemSettingsValues& v, Autostart* autostart,
+                                         const QString& programPath) {
+    SavedSystemSettings saved;
     write(key("开机自启动"), yesNo(v.autostart));
     for (int i = 0; i < 3; ++i)
         write(key(shutdownFlagKeys[i]), yesNo(v.shutdownOn[i]));
@@ -86,11 +87,10 @@ QString SystemSettings::save(const SystemSettingsValues& v, ScheduleClock* sched
     for (int i = 0; i < 3; ++i) {
         const QString time = timeToStored(v.shutdownTime[i]);
         write(key(shutdownTimeKeys[i]), time);
-        if (schedule)
-            schedule->setShutdownTime(
-                i, v.shutdownOn[i] ? time : QLatin1String(ScheduleClock::noShutdown));
+        saved.shutdownTimes[i] = v.shutdownOn[i] ? time : QLatin1String(TimeText::noShutdown);
     }
     if (autostart)
         autostart->setEnabled(v.autostart, programPath);
-    return m_dm.ReadSetting(key("软件标题"));
+    saved.title = m_dm.ReadSetting(key("软件标题"));
+    return saved;
 }

@@ -5,7 +5,6 @@
 #include <array>
 
 class Autostart;
-class ScheduleClock;
 class TDataModule1;
 
 // What the system settings window shows and stores.
@@ -17,6 +16,13 @@ struct SystemSettingsValues {
     bool countdown = false;                                                   // "关机提示"
     bool volumeOn = false;  // "自动设置音量" not "0"
     int volumePosition = 0; // slider 0..5, in steps of 13107
+};
+
+// What saving hands back to the rest of the program.
+struct SavedSystemSettings {
+    QString title; // as read back from the database
+    // The shutdown times the schedule acts on: an unticked one is "25:00:00".
+    std::array<QString, 3> shutdownTimes;
 };
 
 // Reading and storing the system settings, without any window.
@@ -39,12 +45,11 @@ public:
     void loadTimes(SystemSettingsValues& v);
 
     // Stores every value; each write stands alone, and a failed one shows
-    // "数据库写入出错!" and saving goes on. Sets the three shutdown times of
-    // schedule (an unticked one to "25:00:00"), writes or removes the autostart
-    // entry for programPath (its failures are silent), and returns the title as
-    // read back from the database. schedule and autostart may be null.
-    QString save(const SystemSettingsValues& v, ScheduleClock* schedule, Autostart* autostart,
-                 const QString& programPath);
+    // "数据库写入出错!" and saving goes on. Writes or removes the autostart
+    // entry for programPath (its failures are silent; autostart may be null)
+    // and returns the title and the shutdown times the schedule now acts on.
+    SavedSystemSettings save(const SystemSettingsValues& v, Autostart* autostart,
+                             const QString& programPath);
 
     // Slider position of a stored volume: its integer divided by 13107,
     // truncated, kept within 0..5. Throws when the text is not an integer.

@@ -1,6 +1,6 @@
 #include "settings/Unit_mm.h"
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 #include "data/datamodule.h"
 #include "settings/Password.h"
 

@@ -1,9 +1,7 @@
 #include "settings/Unit_sysj.h"
 
-#include "app/MessageService.h"
-#include "app/ScheduleClock.h"
-#include "app/Services.h"
-#include "app/Unit_main_vorn.h"
+#include "base/MessageService.h"
+#include "base/Services.h"
 #include "data/datamodule.h"
 
 #include <QCheckBox>
@@ -39,8 +37,7 @@ QTimeEdit* timePicker(QWidget* parent, const char* name) {
 }
 } // namespace
 
-TForm_sysj::TForm_sysj(TDataModule1& dm, TForm_main_vorn* mainWindow, QWidget* owner)
-    : QWidget(owner, Qt::Window), m_dm(dm), m_main(mainWindow) {
+TForm_sysj::TForm_sysj(TDataModule1& dm, QWidget* owner) : QWidget(owner, Qt::Window), m_dm(dm) {
     Form_sysj = this;
     setObjectName(QStringLiteral("Form_sysj"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -211,11 +208,11 @@ void TForm_sysj::CheckBox4Click() {
 
 void TForm_sysj::Button1Click() {
     try {
-        const QString title = SystemSettings(m_dm).save(
-            values(), m_main ? &m_main->schedule() : nullptr, Services::autostart(),
-            QCoreApplication::applicationFilePath());
-        if (m_main)
-            m_main->setTitleText(title);
+        const SavedSystemSettings saved = SystemSettings(m_dm).save(
+            values(), Services::autostart(), QCoreApplication::applicationFilePath());
+        emit shutdownTimesChanged(
+            {saved.shutdownTimes[0], saved.shutdownTimes[1], saved.shutdownTimes[2]});
+        emit titleChanged(saved.title);
     } catch (const std::exception& e) {
         msg::report(e);
     }

@@ -10,7 +10,6 @@ class QLineEdit;
 class QPushButton;
 class QSlider;
 class QTimeEdit;
-class TForm_main_vorn;
 class TDataModule1;
 
 // The system settings window: title, start with the desktop session, three
@@ -19,8 +18,7 @@ class TDataModule1;
 class TForm_sysj : public QWidget {
     Q_OBJECT
 public:
-    // mainWindow receives the new caption and shutdown times on saving (may be null).
-    TForm_sysj(TDataModule1& dm, TForm_main_vorn* mainWindow, QWidget* owner = nullptr);
+    explicit TForm_sysj(TDataModule1& dm, QWidget* owner = nullptr);
     ~TForm_sysj() override;
 
     QLabel* Label1;
@@ -45,7 +43,7 @@ public:
     void CheckBox5Click();
     void CheckBox6Click();
     void CheckBox4Click();
-    // "确定": store everything, update the main window, close.
+    // "确定": store everything, announce the new title and times, close.
     void Button1Click();
     // "取消": close without storing.
     void Button2Click();
@@ -54,12 +52,17 @@ public:
     SystemSettingsValues values() const;
     void setValues(const SystemSettingsValues& v);
 
+signals:
+    // After "确定" has stored the values: the title as stored, and the three
+    // shutdown times the schedule acts on ("25:00:00" when off).
+    void titleChanged(const QString& title);
+    void shutdownTimesChanged(const QStringList& times);
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     TDataModule1& m_dm;
-    TForm_main_vorn* m_main;
 };
 
 // The open settings window, or null.

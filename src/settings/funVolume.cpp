@@ -1,6 +1,6 @@
 #include "settings/funVolume.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 namespace {
 void plain(const char* text) {

@@ -1,6 +1,6 @@
 #include "shell/AboutLinks.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 #include <QDesktopServices>
 #include <QDir>

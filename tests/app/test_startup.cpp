@@ -4,10 +4,10 @@
 #include "RecordingMessageService.h"
 #include "TestDatabase.h"
 
-#include "app/ScheduleClock.h"
-#include "app/Services.h"
 #include "app/Unit_main_vorn.h"
+#include "base/Services.h"
 #include "data/datamodule.h"
+#include "schedule/ScheduleClock.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,9 +1,9 @@
 #include "support/RecordingMessageService.h"
 #include "support/TestDatabase.h"
 
-#include "app/ScheduleClock.h"
 #include "app/Unit_main_vorn.h"
 #include "platform/XdgAutostart.h"
+#include "schedule/ScheduleClock.h"
 #include "settings/SystemSettings.h"
 #include "settings/Unit_sysj.h"
 
@@ -25,7 +25,6 @@ protected:
     TestDatabase db;
     RecordingMessageService messages;
     SystemSettings settings{db.dm()};
-    ScheduleClock schedule{db.dm()};
 
     SystemSettingsValues loaded() {
         SystemSettingsValues v;
@@ -86,14 +85,14 @@ TEST_F(SysjTest, VolumeStepsAndRounding) {
 
     // 30000 shows 2; saving untouched stores 26214.
     db.setSetting(QStringLiteral("自动设置音量"), QStringLiteral("30000"));
-    settings.save(loaded(), nullptr, nullptr, QString());
+    settings.save(loaded(), nullptr, QString());
     EXPECT_EQ(db.setting(QStringLiteral("自动设置音量")), QStringLiteral("26214"));
 
     // Ticked with the slider at 0 stores "0", which reads back unticked.
     SystemSettingsValues v = loaded();
     v.volumeOn = true;
     v.volumePosition = 0;
-    settings.save(v, nullptr, nullptr, QString());
+    settings.save(v, nullptr, QString());
     EXPECT_EQ(db.setting(QStringLiteral("自动设置音量")), QStringLiteral("0"));
     EXPECT_FALSE(loaded().volumeOn);
 }
@@ -108,7 +107,8 @@ TEST_F(SysjTest, SaveStoresEveryValueAndReturnsTheTitle) {
     v.volumeOn = true;
     v.volumePosition = 4;
 
-    const QString title = settings.save(v, &schedule, nullptr, QString());
+    const SavedSystemSettings saved = settings.save(v, nullptr, QString());
+    const QString title = saved.title;
     EXPECT_TRUE(messages.shown().isEmpty());
     EXPECT_EQ(title, QStringLiteral("新标题 \"quoted\""));
     EXPECT_EQ(db.setting(QStringLiteral("软件标题")), title);
@@ -122,9 +122,9 @@ TEST_F(SysjTest, SaveStoresEveryValueAndReturnsTheTitle) {
     EXPECT_EQ(db.setting(QStringLiteral("关机时间1")), QStringLiteral("11:45:00"));
     EXPECT_EQ(db.setting(QStringLiteral("关机时间2")), QStringLiteral("17:05:09"));
     EXPECT_EQ(db.setting(QStringLiteral("关机时间3")), QStringLiteral("00:00:00"));
-    EXPECT_EQ(schedule.shutdownTime(0), QStringLiteral("11:45:00"));
-    EXPECT_EQ(schedule.shutdownTime(1), QStringLiteral("25:00:00"));
-    EXPECT_EQ(schedule.shutdownTime(2), QStringLiteral("00:00:00")); // midnight is a time
+    EXPECT_EQ(saved.shutdownTimes[0], QStringLiteral("11:45:00"));
+    EXPECT_EQ(saved.shutdownTimes[1], QStringLiteral("25:00:00"));
+    EXPECT_EQ(saved.shutdownTimes[2], QStringLiteral("00:00:00")); // midnight is a time
 
     const SystemSettingsValues back = loaded();
     EXPECT_EQ(back.shutdownTime[1], QTime(17, 5, 9));
@@ -143,7 +143,8 @@ TEST_F(SysjTest, FailedWriteIsShownAndTheNextWritesGoOn) {
     v.shutdownOn = {true, true, true};
     v.shutdownTime = {QTime(6, 0), QTime(7, 0), QTime(8, 0)};
 
-    EXPECT_EQ(settings.save(v, &schedule, nullptr, QString()), QStringLiteral("标题"));
+    const SavedSystemSettings saved = settings.save(v, nullptr, QString());
+    EXPECT_EQ(saved.title, QStringLiteral("标题"));
     ASSERT_EQ(messages.shown().size(), 1);
     EXPECT_EQ(messages.last().text, QStringLiteral("数据库写入出错!"));
     EXPECT_EQ(messages.last().caption, QStringLiteral("错误"));
@@ -151,7 +152,7 @@ TEST_F(SysjTest, FailedWriteIsShownAndTheNextWritesGoOn) {
     EXPECT_EQ(db.setting(QStringLiteral("关机提示")), QStringLiteral("1")); // default kept
     EXPECT_EQ(db.setting(QStringLiteral("自动设置音量")), QStringLiteral("13107"));
     EXPECT_EQ(db.setting(QStringLiteral("关机时间3")), QStringLiteral("08:00:00"));
-    EXPECT_EQ(schedule.shutdownTime(2), QStringLiteral("08:00:00"));
+    EXPECT_EQ(saved.shutdownTimes[2], QStringLiteral("08:00:00"));
 }
 
 TEST_F(SysjTest, BadStoredValuesStopLoadingAtThatValue) {
@@ -174,7 +175,7 @@ TEST_F(SysjTest, AutostartEntryWrittenAndRemovedOnSave) {
     TempAutostart temp;
     SystemSettingsValues v = loaded();
     v.autostart = true;
-    settings.save(v, nullptr, &temp.autostart, QStringLiteral("/opt/vorn/vorn"));
+    settings.save(v, &temp.autostart, QStringLiteral("/opt/vorn/vorn"));
     EXPECT_EQ(db.setting(QStringLiteral("开机自启动")), QStringLiteral("1"));
     QFile entry(temp.entry());
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
@@ -182,10 +183,10 @@ TEST_F(SysjTest, AutostartEntryWrittenAndRemovedOnSave) {
     entry.close();
 
     v.autostart = false;
-    settings.save(v, nullptr, &temp.autostart, QStringLiteral("/opt/vorn/vorn"));
+    settings.save(v, &temp.autostart, QStringLiteral("/opt/vorn/vorn"));
     EXPECT_FALSE(QFile::exists(temp.entry()));
     // Unticked again with no entry: silent.
-    settings.save(v, nullptr, &temp.autostart, QStringLiteral("/opt/vorn/vorn"));
+    settings.save(v, &temp.autostart, QStringLiteral("/opt/vorn/vorn"));
     EXPECT_TRUE(messages.shown().isEmpty());
 }
 
@@ -216,9 +217,8 @@ TEST_F(SysjTest, WindowShowsStoredValuesAndFollowsItsTicks) {
 
 TEST_F(SysjTest, OkUpdatesTheMainWindowAndCloses) {
     TForm_main_vorn main(db.dm());
-    auto* form = new TForm_sysj(db.dm(), &main, &main);
+    TForm_sysj* form = main.openSystemSettings();
     QPointer<TForm_sysj> watch(form);
-    form->show();
     form->Edit1->setText(QStringLiteral("  东风小学  "));
     form->CheckBox1->setChecked(true);
     form->DateTimePicker1->setTime(QTime(16, 40, 0));
@@ -238,7 +238,7 @@ TEST_F(SysjTest, OkUpdatesTheMainWindowAndCloses) {
 TEST_F(SysjTest, CancelStoresNothing) {
     TForm_main_vorn main(db.dm());
     main.setTitleText(QStringLiteral("旧"));
-    auto* form = new TForm_sysj(db.dm(), &main, &main);
+    TForm_sysj* form = main.openSystemSettings();
     form->Edit1->setText(QStringLiteral("新"));
     form->Button2->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

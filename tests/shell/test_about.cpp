@@ -1,6 +1,6 @@
 #include "support/TestDatabase.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 #include "shell/About.h"
 #include "shell/AboutLinks.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Clock.h"
-#include "app/Services.h"
+#include "base/Clock.h"
+#include "base/Services.h"
 
 // A clock the test sets and advances; installs itself while it lives.
 class FakeClock : public Clock {

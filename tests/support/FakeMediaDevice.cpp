@@ -1,6 +1,6 @@
 #include "FakeMediaDevice.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 #include <QFileInfo>
 

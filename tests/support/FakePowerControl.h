@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 // A power control that only counts requests; installs itself while it lives.
 class FakePowerControl : public PowerControl {

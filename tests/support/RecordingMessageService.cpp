@@ -1,6 +1,6 @@
 #include "RecordingMessageService.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageService.h"
+#include "base/MessageService.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "TestDatabase.h"
 
-#include "app/Services.h"
+#include "base/Services.h"
 #include "data/DatabaseFile.h"
 
 #include <QCryptographicHash>

@@ -1,8 +1,8 @@
-#include "app/ScheduleClock.h"
+#include "schedule/ScheduleClock.h"
 
-#include "app/ScheduledPlayback.h"
-#include "app/Services.h"
+#include "base/Services.h"
 #include "data/datamodule.h"
+#include "schedule/ScheduledPlayback.h"
 #include "settings/ShutdownCountdown.h"
 
 #include <QList>
@@ -29,7 +29,7 @@ QString ScheduleClock::dateTextFor(const QDate& date) const {
 }
 
 QString ScheduleClock::timeText(const QTime& time) {
-    return time.toString(QStringLiteral("HH:mm:ss"));
+    return TimeText::of(time);
 }
 
 int ScheduleClock::msUntilNextSecond(const QDateTime& now, int offsetMs) {

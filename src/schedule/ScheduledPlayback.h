@@ -81,6 +81,8 @@ public:
     const Display& display() const { return m_display; }
 
 signals:
+    // Today's entry starting at startTime is playing (the grid marks its row).
+    void entryStarted(const QString& startTime);
     void listsChanged();
     void currentIndexChanged(int index);
     void displayChanged();

@@ -1,11 +1,11 @@
-#include "app/ScheduledPlayback.h"
+#include "schedule/ScheduledPlayback.h"
 
-#include "app/MessageService.h"
-#include "app/PlayText.h"
-#include "app/ScheduleClock.h"
+#include "base/MessageService.h"
+#include "base/PlayText.h"
 #include "data/datamodule.h"
 #include "editing/PlaylistFile.h"
 #include "platform/MediaDevice.h"
+#include "schedule/ScheduleClock.h"
 #include "settings/funVolume.h"
 
 #include <QFileInfo>
@@ -133,8 +133,7 @@ bool ScheduledPlayback::PlayEntry(const QString& t) {
     setCurrent(pos);
     openSong(pos, notify, true);
 
-    // The grid marks the entry that is playing.
-    m_dm.qry_show->locate(QStringLiteral("开始时间"), t);
+    emit entryStarted(t);
     return true;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/ScheduleClock.h"
-#include "app/ScheduledPlayback.h"
 #include "editing/PlaylistFile.h"
+#include "schedule/ScheduleClock.h"
+#include "schedule/ScheduledPlayback.h"
 #include "support/FakeClock.h"
 #include "support/FakeMediaDevice.h"
 #include "support/FakePowerControl.h"

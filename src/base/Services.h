@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Clock.h"
-#include "app/MessageService.h"
+#include "base/Clock.h"
+#include "base/MessageService.h"
 #include "platform/Autostart.h"
 #include "platform/MediaDevice.h"
 #include "platform/Mixer.h"

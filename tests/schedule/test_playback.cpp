@@ -1,6 +1,6 @@
 #include "ScheduleFixture.h"
 
-#include "app/PlayText.h"
+#include "base/PlayText.h"
 
 #include <QSignalSpy>
 
@@ -200,11 +200,14 @@ TEST_F(PlaybackTest, FadeOutStepComesBeforeFadeInInOneTick) {
     EXPECT_EQ(device.volumes, QList<int>({600, 200}));
 }
 
-TEST_F(PlaybackTest, ProgressDisplaysAndTheGridMarksThePlayingEntry) {
+TEST_F(PlaybackTest, ProgressDisplaysAndTheStartedEntryIsAnnounced) {
     entry("07:00:00", "07:30:00", song("early.mp3"));
     device.lengths.insert(song("A.mp3"), 205000);
+    QStringList announced;
+    QObject::connect(&playback, &ScheduledPlayback::entryStarted,
+                     [&](const QString& t) { announced << t; });
     ASSERT_TRUE(start(song("A.mp3"), kInOrder));
-    EXPECT_EQ(db.dm().qry_show->currentRow(), 1);
+    EXPECT_EQ(announced, QStringList{QStringLiteral("08:00:00")});
     const auto& d = playback.display();
     EXPECT_EQ(d.nowPlaying, QStringLiteral("正在播放：") + song("A.mp3"));
     EXPECT_EQ(d.lengthText, QStringLiteral("/ 3:25"));

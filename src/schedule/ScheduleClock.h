@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/TimeText.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QObject>
@@ -22,7 +24,7 @@ class TDataModule1;
 class ScheduleClock : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* noShutdown = "25:00:00";
+    static constexpr const char* noShutdown = TimeText::noShutdown;
 
     static constexpr int maxCatchUpSeconds = 10;
 
