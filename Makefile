@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 DB ?= $(BUILD)/gsk.db
 
-.PHONY: all deps configure build run test bench clean format
+.PHONY: all deps configure build run test bench clean format format-check
 
 all: build
 
@@ -28,6 +28,9 @@ bench: build
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
 	@rm -rf $(BUILD)
