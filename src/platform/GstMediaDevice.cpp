@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QThread>
+#include <cstring>
 #include <gst/gst.h>
 #include <mutex>
 
@@ -584,74 +585,204 @@ void GstMediaDevice::rampStep() {
 
 // --- MP3 length --------------------------------------------------------------
 
-qint64 GstMediaDevice::mp3LengthFromFrames(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const qint64 size = file.size();
-    if (size < 64)
-        return -1;
-    const uchar* data = file.map(0, size);
-    if (!data)
-        return -1;
-    qint64 pos = 0;
-    // An ID3v2 tag in front of the audio.
-    if (size > 10 && data[0] == 'I' && data[1] == 'D' && data[2] == '3') {
-        const qint64 tagSize = (qint64(data[6] & 0x7F) << 21) | ((data[7] & 0x7F) << 14) |
-                               ((data[8] & 0x7F) << 7) | (data[9] & 0x7F);
-        pos = 10 + tagSize + ((data[5] & 0x10) ? 10 : 0);
+namespace {
+// Reads a file forward in blocks. Nothing is mapped: a file that shrinks or is
+// rewritten while it is counted only ends the count early, it cannot fault.
+class BlockReader {
+public:
+    explicit BlockReader(QFile& file) : m_file(file) {}
+
+    // Bytes [pos, pos + need) when the file holds them all, else nullptr.
+    // The count moves forward; it looks back at most kKeep bytes.
+    const uchar* at(qint64 pos, qint64 need) {
+        if (pos < m_start)
+            return nullptr;
+        if (pos + need > m_start + m_buffer.size() && !fill(pos, need))
+            return nullptr;
+        return reinterpret_cast<const uchar*>(m_buffer.constData()) + (pos - m_start);
     }
+
+private:
+    static constexpr qint64 kBlock = 256 * 1024;
+    static constexpr qint64 kKeep = 64 * 1024;
+
+    bool fill(qint64 pos, qint64 need) {
+        const qint64 end = m_start + m_buffer.size();
+        if (pos > end) {
+            // Jumping over a tag: what lies between is not read.
+            if (!m_file.seek(pos))
+                return false;
+            m_buffer.clear();
+            m_start = pos;
+        } else {
+            const qint64 keepFrom = qMax(m_start, pos - kKeep);
+            m_buffer.remove(0, keepFrom - m_start);
+            m_start = keepFrom;
+        }
+        const qint64 wanted = pos - m_start + need;
+        while (m_buffer.size() < wanted && !m_ended) {
+            const qsizetype old = m_buffer.size();
+            m_buffer.resize(old + kBlock);
+            const qint64 got = m_file.read(m_buffer.data() + old, kBlock);
+            m_buffer.resize(old + qMax<qint64>(got, 0));
+            if (got <= 0)
+                m_ended = true;
+        }
+        return m_buffer.size() >= wanted;
+    }
+
+    QFile& m_file;
+    QByteArray m_buffer;
+    qint64 m_start = 0;
+    bool m_ended = false;
+};
+
+// Size of an ID3v2 tag starting at pos (header, body and footer), 0 when none.
+qint64 id3TagSize(BlockReader& in, qint64 pos) {
+    const uchar* p = in.at(pos, 10);
+    if (!p || p[0] != 'I' || p[1] != 'D' || p[2] != '3' || p[3] == 0xFF || p[4] == 0xFF ||
+        ((p[6] | p[7] | p[8] | p[9]) & 0x80))
+        return 0;
+    const qint64 body = (qint64(p[6]) << 21) | (qint64(p[7]) << 14) | (qint64(p[8]) << 7) | p[9];
+    return 10 + body + ((p[5] & 0x10) ? 10 : 0);
+}
+
+// Files of other kinds whose data could by chance hold something that looks
+// like MP3 frames.
+bool isOtherContainer(BlockReader& in) {
+    const uchar* p = in.at(0, 4);
+    if (!p)
+        return false;
+    static const uchar asf[4] = {0x30, 0x26, 0xB2, 0x75};
+    return !std::memcmp(p, "RIFF", 4) || !std::memcmp(p, "OggS", 4) || !std::memcmp(p, "fLaC", 4) ||
+           !std::memcmp(p, asf, 4) || !std::memcmp(p, "FORM", 4);
+}
+
+// The frame count of a Xing/Info or VBRI header in the first frame, -1 when
+// the frame has no such header, 0 when it has one without a count.
+qint64 vbrHeaderFrames(const uchar* frame, int size) {
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(frame), size);
+    auto big32 = [&](qsizetype at) -> qint64 {
+        if (at < 0 || at + 4 > size)
+            return 0;
+        return (qint64(frame[at]) << 24) | (qint64(frame[at + 1]) << 16) |
+               (qint64(frame[at + 2]) << 8) | frame[at + 3];
+    };
+    qsizetype at = bytes.indexOf("Xing");
+    if (at < 0)
+        at = bytes.indexOf("Info");
+    if (at >= 0)
+        return (big32(at + 4) & 1) ? big32(at + 8) : 0;
+    at = bytes.indexOf("VBRI");
+    if (at >= 0)
+        return big32(at + 14);
+    return -1;
+}
+} // namespace
+
+qint64 GstMediaDevice::mp3LengthFromFrames(const QString& fileName) {
+    // Only regular files: a FIFO or a device would block or never end.
+    if (!QFileInfo(fileName).isFile())
+        return -1;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return -1;
+    BlockReader in(file);
+    if (isOtherContainer(in))
+        return -1;
+
+    qint64 pos = 0;
+    // ID3v2 tags in front of the audio (sometimes more than one).
+    while (const qint64 tag = id3TagSize(in, pos))
+        pos += tag;
+
+    auto header = [&](qint64 at, Mp3Frame& f) {
+        const uchar* p = in.at(at, 4);
+        return p && parseMp3Header(p, f);
+    };
+    auto atTag = [&](qint64 at) {
+        const uchar* p = in.at(at, 3);
+        return p && ((p[0] == 'T' && p[1] == 'A' && p[2] == 'G') ||
+                     (p[0] == 'I' && p[1] == 'D' && p[2] == '3'));
+    };
+    auto atEnd = [&](qint64 at) { return !in.at(at, 4); };
+
     // The first frame: a header followed by another header where it says.
     Mp3Frame frame;
-    const qint64 searchEnd = qMin(size - 4, pos + 65536);
     bool found = false;
-    for (; pos < searchEnd; ++pos) {
+    for (const qint64 searchEnd = pos + 65536; pos < searchEnd && !atEnd(pos); ++pos) {
         Mp3Frame next;
-        if (parseMp3Header(data + pos, frame) && pos + frame.size + 4 <= size &&
-            parseMp3Header(data + pos + frame.size, next) && next.sampleRate == frame.sampleRate) {
+        if (header(pos, frame) && header(pos + frame.size, next) &&
+            next.sampleRate == frame.sampleRate) {
             found = true;
             break;
         }
     }
     if (!found)
         return -1;
-    // A VBR header (Xing, Info or VBRI) in the first frame: the decoder
-    // knows the exact length from it.
-    const QByteArray first = QByteArray::fromRawData(reinterpret_cast<const char*>(data + pos),
-                                                     int(qMin<qint64>(frame.size, size - pos)));
-    if (first.contains("Xing") || first.contains("Info") || first.contains("VBRI"))
-        return -1;
-
     const int sampleRate = frame.sampleRate;
-    // A frame counts when its header is followed by another one (or by the
-    // end of the file); the decoder skips damaged stretches the same way.
+
+    // A frame counts when it lies whole in the file and is followed by
+    // another one, by a tag or by the end of the file.
     auto frameAt = [&](qint64 at, Mp3Frame& f) {
-        if (at + 4 > size || !parseMp3Header(data + at, f) || f.sampleRate != sampleRate ||
-            at + f.size > size)
+        if (!header(at, f) || f.sampleRate != sampleRate || !in.at(at, f.size))
             return false;
         Mp3Frame next;
         const qint64 after = at + f.size;
-        return after + 4 > size ||
-               (parseMp3Header(data + after, next) && next.sampleRate == sampleRate) ||
-               (after + 3 <= size && data[after] == 'T' && data[after + 1] == 'A' &&
-                data[after + 2] == 'G');
+        return atEnd(after) || (header(after, next) && next.sampleRate == sampleRate) ||
+               atTag(after);
     };
-    constexpr qint64 kResyncLimit = 64 * 1024;
+    // After a stretch that is no audio, three frames in a row (or up to the
+    // end) before counting resumes, so that stray bytes that look like a
+    // header are not taken for sound.
+    auto resumesAt = [&](qint64 at) {
+        Mp3Frame f;
+        for (int i = 0; i < 3; ++i) {
+            if (atEnd(at))
+                return i > 0;
+            if (!frameAt(at, f))
+                return false;
+            at += f.size;
+        }
+        return true;
+    };
+
+    // A VBR header (Xing, Info or VBRI) in the first frame holds no sound
+    // but says how many frames follow.
+    const qint64 announced = vbrHeaderFrames(in.at(pos, frame.size), frame.size);
+    if (announced >= 0)
+        pos += frame.size;
+
     qint64 samples = 0;
-    while (pos + 4 <= size) {
+    qint64 frames = 0;
+    while (!atEnd(pos)) {
         if (frameAt(pos, frame)) {
             samples += frame.samples;
+            ++frames;
             pos += frame.size;
             continue;
         }
-        // Damage or a trailing tag: look a little further for more audio.
-        const qint64 limit = qMin(size - 4, pos + kResyncLimit);
+        // Songs joined together carry their tags (with cover art) inside.
+        if (const qint64 tag = id3TagSize(in, pos)) {
+            pos += tag;
+            continue;
+        }
+        // Damage, padding or a trailing tag: look further for more audio,
+        // however long the stretch in between.
         qint64 next = pos + 1;
-        while (next < limit && !frameAt(next, frame))
+        const uchar* p = nullptr;
+        while ((p = in.at(next, 4)) &&
+               !((p[0] == 0xFF && resumesAt(next)) || (p[0] == 'I' && id3TagSize(in, next))))
             ++next;
-        if (next >= limit)
+        if (!p)
             break;
         pos = next;
     }
-    return samples * 1000 / sampleRate;
+    // The header's own count agrees: the decoder knows the exact length
+    // (less the encoder's padding). Otherwise the file was joined or cut.
+    if (announced > 0 && qAbs(frames - announced) <= 2)
+        return -1;
+    if (announced == 0 && frames > 0)
+        return -1;
+    return frames > 0 ? samples * 1000 / sampleRate : -1;
 }

@@ -51,8 +51,10 @@ public:
     static void initGStreamer();
 
     // Length of an MP3 file counted from its frame headers, or -1 when the
-    // file is not a plain MP3 stream. Used when the file has no VBR header,
-    // for which the decoder only estimates the length.
+    // file is not an MP3 stream or its VBR header already gives the decoder
+    // the exact length. Tags and stretches of other data inside (songs joined
+    // with their cover art, damage) are skipped however long they are; the
+    // file is read in blocks, so one that changes meanwhile cannot crash it.
     static qint64 mp3LengthFromFrames(const QString& fileName);
 
 private:

@@ -9,7 +9,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 // Sets an environment variable for the life of the guard.
@@ -413,6 +415,99 @@ TEST_F(GstMediaDeviceTest, DamageInsideAnMp3DoesNotShortenItsLength) {
     EXPECT_EQ(device.length(), after);
     ASSERT_TRUE(device.play(true));
     EXPECT_TRUE(QTest::qWaitFor([&] { return finished.count() > 0; }, 5000));
+}
+
+namespace {
+QByteArray fileBytes(const QString& name) {
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void putBytes(const QString& name, const QByteArray& bytes) {
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+// An ID3v2.3 tag holding a cover picture of `size` bytes of JPEG-like data.
+QByteArray id3WithPicture(int size) {
+    QByteArray picture("\xff\xd8\xff\xe0");
+    for (int i = 0; i < size; ++i)
+        picture += char(QRandomGenerator::global()->bounded(256));
+    const QByteArray body = QByteArray("\0image/jpeg\0\x03\0", 14) + picture;
+    QByteArray frame = "APIC";
+    for (int shift : {24, 16, 8, 0})
+        frame += char((body.size() >> shift) & 0xFF);
+    frame += QByteArray(2, '\0') + body;
+    QByteArray tag("ID3\x03\0\0", 6);
+    for (int shift : {21, 14, 7, 0})
+        tag += char((frame.size() >> shift) & 0x7F);
+    return tag + frame;
+}
+} // namespace
+
+TEST_F(GstMediaDeviceTest, JoinedSongsWithCoverArtAndLongGapsKeepTheirLength) {
+    if (!haveLame())
+        GTEST_SKIP() << "lame is not installed";
+    ASSERT_TRUE(tone::writeWav(path("ten_a.wav"), 10000, 44100, 1, 440.0));
+    ASSERT_TRUE(tone::writeWav(path("ten_b.wav"), 10000, 44100, 1, 660.0));
+    ASSERT_TRUE(tone::encodeMp3(path("ten_a.wav"), path("ten_a.mp3"),
+                                {QStringLiteral("-b"), QStringLiteral("128")}));
+    ASSERT_TRUE(
+        tone::encodeMp3(path("ten_b.wav"), path("ten_b.mp3"),
+                        {QStringLiteral("-t"), QStringLiteral("-b"), QStringLiteral("128")}));
+    const QByteArray a = fileBytes(path("ten_a.mp3"));
+    const QByteArray b = fileBytes(path("ten_b.mp3"));
+    // Two songs with their cover art, joined (the first with an Info header
+    // that speaks of its own ten seconds only).
+    putBytes(path("joined.mp3"), id3WithPicture(100 * 1024) + a + id3WithPicture(90 * 1024) + b);
+    // 70 KB of zeros in the middle of a ten second song.
+    const qsizetype half = b.size() / 2;
+    putBytes(path("gap.mp3"), b.left(half) + QByteArray(70 * 1024, '\0') + b.mid(half));
+
+    GstMediaDevice device;
+    for (const auto& [name, seconds] : {std::pair{"joined.mp3", 20}, std::pair{"gap.mp3", 10}}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(device.open(path(QString::fromLatin1(name))))
+            << device.errorString().toStdString();
+        EXPECT_NEAR(double(device.length()), seconds * 1000.0, seconds * 10.0);
+    }
+}
+
+TEST_F(GstMediaDeviceTest, ASongRewrittenWhileItsLengthIsCountedDoesNotCrash) {
+    if (!haveLame())
+        GTEST_SKIP() << "lame is not installed";
+    const QByteArray whole = fileBytes(path("cbr_noheader.mp3")).repeated(20);
+    const QString name = path("rewritten.mp3");
+    putBytes(name, whole);
+    const qint64 full = GstMediaDevice::mp3LengthFromFrames(name);
+    ASSERT_NEAR(double(full),
+                20.0 * double(GstMediaDevice::mp3LengthFromFrames(path("cbr_noheader.mp3"))),
+                100.0);
+
+    // Another program cuts the file short and writes it again, over and over.
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        QFile f(name);
+        if (!f.open(QIODevice::ReadWrite))
+            return;
+        while (!stop) {
+            f.resize(4096);
+            f.seek(4096);
+            f.write(whole.mid(4096));
+            f.flush();
+        }
+    });
+    QElapsedTimer timer;
+    timer.start();
+    int counts = 0;
+    while (timer.elapsed() < 800 || counts < 20) {
+        const qint64 ms = GstMediaDevice::mp3LengthFromFrames(name);
+        EXPECT_LE(ms, full + 100);
+        ++counts;
+    }
+    stop = true;
+    writer.join();
 }
 
 TEST_F(GstMediaDeviceTest, StopRightAfterAFadeToSilenceDoesNotCutTheSound) {
