@@ -49,6 +49,8 @@ void ScheduleClock::Timer1Timer() {
             for (qint64 i = 1; i <= gap; ++i)
                 plan << m_lastExamined.addSecs(i);
         } else if (gap != 0) {
+            if (gap > 0)
+                emit secondsSkipped(m_lastExamined, second);
             plan << second; // set forward far, or back: no catch-up
         }
     }
@@ -84,9 +86,10 @@ void ScheduleClock::examineSecond(const QDateTime& second) {
     // event loop) opens only after this second's end and start checks, so an
     // entry due in the shutdown second still starts, and starts before any
     // later second examined while the window is open.
-    const bool shutdownDue = t == m_shutdown[0] || t == m_shutdown[1] || t == m_shutdown[2];
+    const bool shutdownNow = t == m_shutdown[0] || t == m_shutdown[1] || t == m_shutdown[2];
     checkEntries(t);
-    if (shutdownDue) {
+    if (shutdownNow) {
+        emit shutdownDue(t);
         try {
             StartShutdown();
         } catch (const std::exception& e) {

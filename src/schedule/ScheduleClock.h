@@ -86,6 +86,12 @@ signals:
     void entryFailed(const QString& time, const QString& reason);
     // An entry due at time started playing.
     void entryStarted(const QString& time);
+    // The clock jumped forward past more seconds than are caught up (the
+    // machine slept, the time was set forward): the seconds after `from` and
+    // before `to` were never examined.
+    void secondsSkipped(const QDateTime& from, const QDateTime& to);
+    // A shutdown time came; the shutdown (countdown or power-off) follows.
+    void shutdownDue(const QString& time);
 
 protected:
     void examineSecond(const QDateTime& second);

@@ -80,6 +80,7 @@ void ScheduledPlayback::LoadEntryPlaylist(const QString& path) {
     try {
         entries = ReadPlaylistFile(path);
     } catch (const PlaylistError& e) {
+        emit failed(path, QString::fromUtf8(e.what()));
         throw PlaybackError(e.what());
     }
     setLists(entries);
@@ -97,6 +98,7 @@ bool ScheduledPlayback::PlayEntry(const QString& t) {
     q.first();
     const QString song = q.text(QStringLiteral("歌曲列表或歌曲"));
     const QString mode = q.text(QStringLiteral("播放方式"));
+    emit entryStarting(t);
 
     if (song.toUpper().endsWith(QLatin1String(".PL3")))
         LoadEntryPlaylist(song);
@@ -105,8 +107,10 @@ bool ScheduledPlayback::PlayEntry(const QString& t) {
     m_playMode = mode;
 
     const int n = int(m_paths.size());
-    if (n == 0)
+    if (n == 0) {
+        emit failed(song, tr("歌曲列表为空"));
         throw PlaybackError("the song list of the entry is empty");
+    }
 
     int pos = 0;
     bool notify = true;
@@ -118,6 +122,7 @@ bool ScheduledPlayback::PlayEntry(const QString& t) {
         notify = false;
         if (!songExists(0)) {
             setCurrent(0);
+            emit failed(m_paths.value(0), tr("歌曲文件不存在"));
             msg::error(tr("歌曲文件不存在!"), tr("提示"));
             return false;
         }
@@ -131,7 +136,12 @@ bool ScheduledPlayback::PlayEntry(const QString& t) {
         }
     }
     setCurrent(pos);
-    openSong(pos, notify, true);
+    try {
+        openSong(pos, notify, true);
+    } catch (const PlaybackError& e) {
+        emit failed(m_paths.value(pos), QString::fromUtf8(e.what()));
+        throw;
+    }
 
     emit entryStarted(t);
     return true;
@@ -158,7 +168,8 @@ bool ScheduledPlayback::tryOpenSong(int index, bool notify) {
     try {
         openSong(index, notify, false);
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        emit failed(m_paths.value(index), QString::fromUtf8(e.what()));
         return false;
     }
 }
@@ -201,8 +212,10 @@ void ScheduledPlayback::nextRandomSong() {
             ++draws;
         }
         setCurrent(pos);
-        if (tryOpenSong(pos, true))
+        if (tryOpenSong(pos, true)) {
+            emit songChanged(m_paths.value(pos));
             return;
+        }
     }
     clearTexts();
 }
@@ -221,8 +234,10 @@ void ScheduledPlayback::nextSequentialSong() {
         }
         setCurrent(pos);
         closeDevice();
-        if (tryOpenSong(pos, true))
+        if (tryOpenSong(pos, true)) {
+            emit songChanged(m_paths.value(pos));
             return;
+        }
     }
     clearTexts();
 }
@@ -283,14 +298,19 @@ void ScheduledPlayback::clearTexts() {
 }
 
 void ScheduledPlayback::StopEntryPlayback() {
+    const bool running = !m_paths.isEmpty();
     closeDevice();
     m_fadeinOn = false;
     setLists({});
     m_display = Display{};
     emit displayChanged();
+    if (running)
+        emit entryEnded();
 }
 
 void ScheduledPlayback::SpeedButton1Click() {
+    const bool playing = m_device && m_device->mode() == MediaDevice::Mode::Playing;
+    const QString path = playing ? m_device->fileName() : QString();
     closeDevice();
     m_display.nowPlaying.clear();
     m_display.lengthText.clear();
@@ -298,6 +318,8 @@ void ScheduledPlayback::SpeedButton1Click() {
     m_display.trackPosition = 0;
     emit displayChanged();
     setCurrent(-1);
+    if (playing)
+        emit stoppedByHand(path);
 }
 
 void ScheduledPlayback::ListBox5DblClick(int index) {
@@ -305,5 +327,6 @@ void ScheduledPlayback::ListBox5DblClick(int index) {
         return;
     setCurrent(index);
     closeDevice();
-    tryOpenSong(index, true);
+    if (tryOpenSong(index, true))
+        emit pickedByHand(m_paths.value(index));
 }

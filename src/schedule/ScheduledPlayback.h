@@ -81,8 +81,20 @@ public:
     const Display& display() const { return m_display; }
 
 signals:
+    // Today's entry at startTime was found and is about to be started.
+    void entryStarting(const QString& startTime);
     // Today's entry starting at startTime is playing (the grid marks its row).
     void entryStarted(const QString& startTime);
+    // The song-end handler went on to another song of the running entry.
+    void songChanged(const QString& path);
+    // The operator played a song of the list by hand (double-click).
+    void pickedByHand(const QString& path);
+    // The operator stopped the scheduled song by hand.
+    void stoppedByHand(const QString& path);
+    // The fade-out of an end time stopped a running entry and cleared its lists.
+    void entryEnded();
+    // A song or song list of the entry could not be played; path names the file.
+    void failed(const QString& path, const QString& reason);
     void listsChanged();
     void currentIndexChanged(int index);
     void displayChanged();

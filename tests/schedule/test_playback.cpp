@@ -279,3 +279,31 @@ TEST_F(PlaybackTest, NoDeviceMeansTheEntryFailsWithoutCrashing) {
     EXPECT_TRUE(playback.paths().isEmpty());
 }
 } // namespace
+
+TEST_F(PlaybackTest, SignalsSayWhatHappenedToTheEntry) {
+    QStringList events;
+    auto note = [&events](const char* what) {
+        return [&events, what](const QString& path = QString()) {
+            events << QString::fromLatin1(what) + QLatin1Char(' ') + QFileInfo(path).fileName();
+        };
+    };
+    QObject::connect(&playback, &ScheduledPlayback::entryStarting, &playback, note("starting"));
+    QObject::connect(&playback, &ScheduledPlayback::songChanged, &playback, note("song"));
+    QObject::connect(&playback, &ScheduledPlayback::pickedByHand, &playback, note("pick"));
+    QObject::connect(&playback, &ScheduledPlayback::stoppedByHand, &playback, note("stop"));
+    QObject::connect(&playback, &ScheduledPlayback::entryEnded, &playback,
+                     [&] { events << "ended"; });
+    QObject::connect(&playback, &ScheduledPlayback::failed, &playback,
+                     [&](const QString& path, const QString&) {
+                         events << QStringLiteral("failed ") + QFileInfo(path).fileName();
+                     });
+    device.unplayable << song("B.mp3");
+    ASSERT_TRUE(start(playlist("day.pl3", abc()), kInOrder));
+    finishSongs(1); // B cannot be opened, C plays
+    playback.ListBox5DblClick(0);
+    playback.SpeedButton1Click();
+    playback.SpeedButton1Click(); // nothing playing: no second stop
+    playback.StopEntryPlayback();
+    EXPECT_EQ(events, QStringList({"starting 08:00:00", "failed B.mp3", "song C.mp3", "pick A.mp3",
+                                   "stop A.mp3", "ended"}));
+}
