@@ -1,5 +1,7 @@
 #include "data/DatabaseFile.h"
 
+#include "data/ExtraTables.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -69,6 +71,8 @@ bool create(const QString& path, QString* error) {
             run(QStringLiteral("create index sjb_day on sjb(时间表名称, 开始时间)"));
             run(QStringLiteral("create table sjbmc (name text)"));
             run(QStringLiteral("create table system1 (name1 text primary key, value1 text)"));
+            if (ok && !ExtraTables::ensure(db, &why))
+                ok = false;
             for (const QString& t : defaultTimetableNames())
                 run(QStringLiteral("insert into sjbmc(name) values(?)"), {t});
             const QList<QPair<QString, QString>> settings = {

@@ -1,6 +1,7 @@
 #include "data/datamodule.h"
 
 #include "base/MessageService.h"
+#include "data/ExtraTables.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -212,6 +213,9 @@ bool TDataModule1::OpenDatabase(const QString& kind, const QString& source, cons
             return false;
         }
     }
+    // The log and calendar tables of a database made before they existed. A
+    // file that cannot be written still opens: the schedule plays all the same.
+    ExtraTables::ensure(db);
     return true;
 }
 
