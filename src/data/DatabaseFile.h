@@ -10,13 +10,22 @@ inline constexpr const char* defaultName = "gsk.db";
 // Where the store is: gsk.db in the program's folder, unless a dbpath.ini
 // there names another file under [db] path. A dbpath.ini without that key
 // gives the empty path (which then fails to open). A relative path in it is
-// taken relative to the program's folder.
+// taken relative to the program's folder; a backslash counts as '/'.
 QString locate(const QString& programDir);
+
+// The value of "path" in section "db" of a dbpath.ini: names in any letter
+// case, the value whole to the end of its line (commas, semicolons and all)
+// without the blanks around it or one pair of enclosing double quotes. The
+// bytes are UTF-8, or GBK when they are not valid UTF-8. Null when the
+// section or the key is missing.
+QString pathFromIni(const QByteArray& bytes);
 
 // The timetable names a new database starts with.
 QStringList defaultTimetableNames();
 
 // Creates a new database with the three tables, the timetable names and every
-// settings row. Never overwrites: an existing file is an error.
+// settings row. Never overwrites: an existing file is an error. On failure the
+// error says why in the operator's words (no such folder, no permission, disk
+// full) and nothing this call made is left behind.
 bool create(const QString& path, QString* error = nullptr);
 } // namespace DatabaseFile

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 class Desk {
@@ -107,6 +108,65 @@ TEST(Process, InitDbCreatesOnceAndRefusesToOverwrite) {
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_NE(p.exitCode(), 0);
     EXPECT_EQ(fileDigest(path), made);
+}
+
+namespace {
+struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+};
+Result runTool(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    Result r;
+    if (!p.waitForFinished(20000))
+        return r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+} // namespace
+
+TEST(Process, InitDbOnAFullDiskSaysSoAndLeavesNothing) {
+    // A 16 KB file system of our own, in a private mount namespace.
+    QTemporaryDir dir;
+    const QString script =
+        QStringLiteral("mount -t tmpfs -o size=16k vorn-full \"$1\" || exit 99\n"
+                       "\"$2\" --init-db \"$1/gsk.db\"; echo \"status=$?\"; ls -A \"$1\"");
+    const Result r = runTool(QStringLiteral("unshare"),
+                             {"-Urm", "sh", "-c", script, "sh", dir.path(), VORN_BINARY});
+    if (r.status == 99 || !r.out.startsWith("status="))
+        GTEST_SKIP() << "no private mounts here: " << qPrintable(r.err);
+    EXPECT_EQ(r.out.trimmed(), "status=1") << "nothing left behind";
+    EXPECT_TRUE(r.err.contains("磁盘空间不足")) << qPrintable(r.err);
+}
+
+TEST(Process, InitDbInAFolderItMayNotWriteSaysSoAndLeavesNothing) {
+    QTemporaryDir dir;
+    const QString locked = dir.filePath("locked");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(locked,
+                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    // root may write anywhere: run as nobody in a user namespace of our own.
+    QStringList command = {VORN_BINARY, "--init-db", locked + "/gsk.db"};
+    if (::geteuid() == 0)
+        command.prepend("-U");
+    const Result r =
+        ::geteuid() == 0 ? runTool("unshare", command) : runTool(command.takeFirst(), command);
+    if (::geteuid() == 0 && r.err.contains("unshare:"))
+        GTEST_SKIP() << "no user namespaces here: " << qPrintable(r.err);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("没有在文件夹 " + locked + " 中写入的权限")) << qPrintable(r.err);
+    EXPECT_TRUE(QDir(locked).isEmpty());
+
+    const Result missing = runTool(VORN_BINARY, {"--init-db", dir.filePath("gone/gsk.db")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains("不存在")) << qPrintable(missing.err);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("gone")));
 }
 
 TEST(Process, StartsOnAFreshDefaultDatabaseAndKeepsRunning) {

@@ -31,14 +31,34 @@ TEST(DatabaseLocation, FollowsDbpathIni) {
     EXPECT_EQ(DatabaseFile::locate(dir.path()), d.filePath("data/school.db"))
         << "relative to the program's folder, not the current one";
 
-    write(d.filePath("dbpath.ini"), "[db]\npath=data\\\\old\\\\gsk.db\n");
+    write(d.filePath("dbpath.ini"), "[db]\npath=data\\old\\gsk.db\n");
     EXPECT_EQ(DatabaseFile::locate(dir.path()), d.filePath("data/old/gsk.db"));
+
+    // An old desk's file: GBK, Windows line ends, names in capitals.
+    write(d.filePath("dbpath.ini"),
+          "[DB]\r\nPath = /srv/\xb9\xe3\xb2\xa5,\xd1\xa7\xd0\xa3/gsk.db \r\n");
+    EXPECT_EQ(DatabaseFile::locate(dir.path()), "/srv/广播,学校/gsk.db");
 
     write(d.filePath("dbpath.ini"), "[db]\nother=1\n");
     EXPECT_EQ(DatabaseFile::locate(dir.path()), "") << "no key: empty, default not kept";
 
     write(d.filePath("dbpath.ini"), "[elsewhere]\npath=/x.db\n");
     EXPECT_EQ(DatabaseFile::locate(dir.path()), "");
+}
+
+TEST(DatabaseLocation, IniValueIsTakenWholeToTheEndOfItsLine) {
+    using DatabaseFile::pathFromIni;
+    EXPECT_EQ(pathFromIni("[db]\npath=/srv/a,b/gsk.db\n"), "/srv/a,b/gsk.db");
+    EXPECT_EQ(pathFromIni("[db]\npath=/srv/a;b #c/\"x\".db"), "/srv/a;b #c/\"x\".db");
+    EXPECT_EQ(pathFromIni("[Db]\r\nPATH=\"/srv/with blanks/gsk.db\"\r\n"),
+              "/srv/with blanks/gsk.db");
+    EXPECT_EQ(pathFromIni("\xef\xbb\xbf[db]\npath=/srv/广播.db"), "/srv/广播.db") << "UTF-8 mark";
+    EXPECT_EQ(pathFromIni("[other]\npath=/no\n[ db ]\nx=1\npath=/yes\npath=/later"), "/yes");
+    EXPECT_EQ(pathFromIni("[db]\n;path=/commented\n"), QString());
+    EXPECT_EQ(pathFromIni("[db]\npaths=/no\n"), QString());
+    EXPECT_EQ(pathFromIni("path=/outside/any/section\n"), QString());
+    EXPECT_EQ(pathFromIni("[db]\npath=\n"), "");
+    EXPECT_FALSE(pathFromIni("[db]\npath=\n").isNull()) << "present but empty";
 }
 
 TEST(DatabaseCreation, NewDatabaseHasEveryTableNameAndSetting) {
