@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -28,6 +29,8 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSlider>
+#include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -44,21 +47,14 @@ QToolButton* toolButton(QToolBar* bar, const char* name, const QString& caption,
     b->setToolTip(hint);
     b->setAutoRaise(true);
     b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    b->setFixedSize(79, 21);
+    b->setMinimumSize(79, 21);
     bar->addWidget(b);
     return b;
 }
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int w = -1,
-              int h = -1) {
+QLabel* label(QWidget* parent, const char* name, const QString& text) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
-    if (w < 0) {
-        l->adjustSize();
-        l->move(x, y);
-    } else {
-        l->setGeometry(x, y, w, h);
-    }
     return l;
 }
 
@@ -72,15 +68,16 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     setObjectName(QStringLiteral("Form_main_vorn"));
     setWindowTitle(tr("广播站播音系统 "));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(800, 570);
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
 
+    // Toolbar at the top left, date and clock at the top right.
     ControlBar2 = new QWidget(this);
     ControlBar2->setObjectName(QStringLiteral("ControlBar2"));
-    ControlBar2->setGeometry(6, 1, 601, 29);
     ToolBar2 = new QToolBar(ControlBar2);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
-    ToolBar2->setGeometry(0, 0, 601, 29);
+    auto* barLayout = new QHBoxLayout(ControlBar2);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    barLayout->addWidget(ToolBar2);
     ToolButton5 = toolButton(ToolBar2, "ToolButton5", tr("时间表编辑"), tr("时间表编辑"));
     ToolButton10 = toolButton(ToolBar2, "ToolButton10", tr("歌曲列表编辑"),
                               tr("歌曲列表(内容为一些歌名集合的文件)编辑"));
@@ -100,22 +97,33 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     connect(ToolButton2, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton2Click);
     connect(ToolButton3, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton3Click);
 
-    Label_date = label(this, "Label_date", tr("2000年12月12日 星期一"), 643, 16, 150, 15);
+    Label_date = label(this, "Label_date", tr("2000年12月12日 星期一"));
     QFont dateFont(QStringLiteral("KaiTi"));
     dateFont.setPixelSize(12);
     Label_date->setFont(dateFont);
-    Label_time = label(this, "Label_time", QStringLiteral("20:21:00"), 643, 32, 142, 35);
+    Label_date->setAlignment(Qt::AlignCenter);
+    Label_time = label(this, "Label_time", QStringLiteral("20:21:00"));
     QFont timeFont(QStringLiteral("Serif"));
     timeFont.setPixelSize(28);
     timeFont.setBold(true);
     Label_time->setFont(timeFont);
     Label_time->setAlignment(Qt::AlignCenter);
     Label_time->setStyleSheet(QStringLiteral("color: white; background-color: black;"));
+    Label_time->setMinimumWidth(
+        Label_time->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 24);
+    Label_time->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
 
-    Label_sjlb = label(this, "Label_sjlb", tr("今日时间表："), 16, 56);
-    DBGrid1 = new QTableView(this);
+    // Today's timetable on the left, the songs of the running entry on the right;
+    // the divider between them can be moved.
+    m_panes = new QSplitter(Qt::Horizontal, this);
+    m_panes->setObjectName(QStringLiteral("panes"));
+    m_panes->setChildrenCollapsible(false);
+    auto* timetablePane = new QWidget(m_panes);
+    m_playingPane = new QWidget(m_panes);
+
+    Label_sjlb = label(timetablePane, "Label_sjlb", tr("今日时间表："));
+    DBGrid1 = new QTableView(timetablePane);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setGeometry(10, 72, 484, 465);
     DBGrid1->setStyleSheet(QString::fromLatin1(skyBlue));
     SetCompactGridFont(DBGrid1);
     DBGrid1->setToolTip(tr("双击查看歌曲列表内容"));
@@ -131,39 +139,81 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
         m_dm.qry_show->setCurrentRow(index.row());
         DBGrid1DblClick();
     });
+    auto* timetableLayout = new QVBoxLayout(timetablePane);
+    timetableLayout->setContentsMargins(0, 0, 0, 0);
+    timetableLayout->addWidget(Label_sjlb);
+    timetableLayout->addWidget(DBGrid1, 1);
 
-    Label9 = label(this, "Label9", tr("正在播放的歌曲："), 504, 56);
-    ListBox5 = new QListWidget(this);
+    Label9 = label(m_playingPane, "Label9", tr("正在播放的歌曲："));
+    ListBox5 = new QListWidget(m_playingPane);
     ListBox5->setObjectName(QStringLiteral("ListBox5"));
-    ListBox5->setGeometry(498, 72, 289, 385);
     ListBox5->setStyleSheet(QString::fromLatin1(skyBlue));
     ListBox5->setToolTip(tr("双击歌名可进行选中歌曲播放"));
     ListBox6 = new QListWidget(this);
     ListBox6->setObjectName(QStringLiteral("ListBox6"));
     ListBox6->hide();
 
-    TrackBar2 = new QSlider(Qt::Horizontal, this);
+    // The progress row keeps its height while nothing plays, so the list above
+    // does not jump when a song starts.
+    TrackBar2 = new QSlider(Qt::Horizontal, m_playingPane);
     TrackBar2->setObjectName(QStringLiteral("TrackBar2"));
-    TrackBar2->setGeometry(510, 477, 177, 33);
     TrackBar2->setToolTip(tr("播放进度"));
-    TrackBar2->hide();
-    Label_nowtime2 = label(this, "Label_nowtime2", QString(), 696, 477, 41, 13);
-    Label_alltime2 = label(this, "Label_alltime2", QString(), 728, 477, 40, 13);
-    SpeedButton1 = new QToolButton(this);
+    Label_nowtime2 = label(m_playingPane, "Label_nowtime2", QString());
+    Label_alltime2 = label(m_playingPane, "Label_alltime2", QString());
+    for (QLabel* time : {Label_nowtime2, Label_alltime2})
+        time->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    Label_nowtime2->setAlignment(Qt::AlignVCenter | Qt::AlignRight);
+    SpeedButton1 = new QToolButton(m_playingPane);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setGeometry(766, 475, 17, 17);
     SpeedButton1->setAutoRaise(true);
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
     SpeedButton1->setToolTip(tr("停止自动播放歌曲"));
-    SpeedButton1->hide();
-    Label8 = label(this, "Label8", QString(), 493, 509, 305, 25);
+    for (QWidget* w : {static_cast<QWidget*>(TrackBar2), static_cast<QWidget*>(SpeedButton1)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+        w->hide();
+    }
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(TrackBar2, 1, Qt::AlignVCenter);
+    progressRow->addWidget(Label_nowtime2, 0, Qt::AlignVCenter);
+    progressRow->addWidget(Label_alltime2, 0, Qt::AlignVCenter);
+    progressRow->addWidget(SpeedButton1, 0, Qt::AlignVCenter);
+
+    Label8 = label(m_playingPane, "Label8", QString());
     Label8->setAlignment(Qt::AlignCenter);
     Label8->setWordWrap(true);
-
-    Label_output = label(this, "Label_output", QString(), 498, 536, 295, 30);
+    Label_output = label(m_playingPane, "Label_output", QString());
     Label_output->setWordWrap(true);
     Label_output->setStyleSheet(QStringLiteral("color: red;"));
     Label_output->hide();
+
+    auto* playingLayout = new QVBoxLayout(m_playingPane);
+    playingLayout->setContentsMargins(0, 0, 0, 0);
+    playingLayout->addWidget(Label9);
+    playingLayout->addWidget(ListBox5, 1);
+    playingLayout->addLayout(progressRow);
+    playingLayout->addWidget(Label8);
+    playingLayout->addWidget(Label_output);
+
+    m_panes->addWidget(timetablePane);
+    m_panes->addWidget(m_playingPane);
+    m_panes->setStretchFactor(0, 2);
+    m_panes->setStretchFactor(1, 1);
+
+    auto* clockColumn = new QVBoxLayout;
+    clockColumn->setSpacing(2);
+    clockColumn->addWidget(Label_date);
+    clockColumn->addWidget(Label_time);
+    auto* top = new QHBoxLayout;
+    top->addWidget(ControlBar2, 0, Qt::AlignTop | Qt::AlignLeft);
+    top->addStretch(1);
+    top->addLayout(clockColumn);
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(8, 4, 8, 8);
+    window->addLayout(top);
+    window->addWidget(m_panes, 1);
+    resize(defaultSize);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -290,14 +340,10 @@ void TForm_main_vorn::LoadTodayTimetable() {
 }
 
 void TForm_main_vorn::layoutGridColumns() {
-    static const int widths[] = {60, 60, 60, 305, 60, 60};
     const int columns = m_dm.qry_show->columnCount();
-    for (int c = 0; c < columns; ++c) {
-        const bool hidden = c == 0 || c == 7;
-        DBGrid1->setColumnHidden(c, hidden);
-        if (!hidden && c <= 6)
-            DBGrid1->setColumnWidth(c, widths[c - 1]);
-    }
+    for (int c = 0; c < columns; ++c)
+        DBGrid1->setColumnHidden(c, c == 0 || c == 7);
+    FitGridColumns(DBGrid1, 4);
 }
 
 void TForm_main_vorn::followCurrentRow(int row) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QWidget>
 #include <memory>
 
@@ -8,6 +9,7 @@ class QListWidget;
 class QMenu;
 class QAction;
 class QSlider;
+class QSplitter;
 class QTableView;
 class QTimer;
 class QToolBar;
@@ -24,6 +26,9 @@ class TForm_main_vorn : public QWidget {
     Q_OBJECT
 public:
     static constexpr const char* version = "V2.3";
+    // Large enough for every column of today's timetable and a song title of
+    // typical length; the window can be resized and maximised from there.
+    static constexpr QSize defaultSize{980, 640};
 
     explicit TForm_main_vorn(TDataModule1& dm, QWidget* parent = nullptr);
     ~TForm_main_vorn() override;
@@ -112,6 +117,8 @@ private:
     void updateStatus();
 
     TDataModule1& m_dm;
+    QSplitter* m_panes;     // today's timetable | the songs playing
+    QWidget* m_playingPane; // right-hand column under "正在播放的歌曲："
     ScheduleClock* m_schedule;
     ScheduledPlayback* m_playback;
     std::unique_ptr<MediaDevice> m_mediaPlayer2;

@@ -21,3 +21,13 @@ void SetCompactGridFont(QTableView* grid) {
     grid->setFont(font);
     grid->horizontalHeader()->setFont(font);
 }
+
+void FitGridColumns(QTableView* grid, int pathColumn) {
+    QHeaderView* header = grid->horizontalHeader();
+    grid->setTextElideMode(Qt::ElideMiddle);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(40);
+    for (int c = 0; c < header->count(); ++c)
+        header->setSectionResizeMode(c, c == pathColumn ? QHeaderView::Stretch
+                                                        : QHeaderView::ResizeToContents);
+}

@@ -13,3 +13,7 @@ void FillComboFromQuery(TDataModule1& dm, TQuery& query, const QString& statemen
 class QTableView;
 // The grids' small font, so "hh:mm:ss" fits a 60-pixel time column.
 void SetCompactGridFont(QTableView* grid);
+// Every column as wide as its title and its widest value, the path column
+// taking the room that is left (long paths are shortened in the middle, so
+// the file name stays readable).
+void FitGridColumns(QTableView* grid, int pathColumn);
