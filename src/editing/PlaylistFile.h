@@ -11,10 +11,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Song lists larger than this are refused rather than read whole.
+inline constexpr qint64 kMaxPlaylistBytes = 16 * 1024 * 1024;
+
 // The entries of the file. Lines end at CR LF, CR or LF; a final line break
 // adds no entry; an empty line inside is an empty entry; a NUL ends the text.
-// UTF-8, or GBK when the bytes are not valid UTF-8. Throws PlaylistError when
-// the file cannot be read ("Cannot open file \"<path>\". <reason>").
+// Each line is UTF-8 where it is valid UTF-8, else GBK. Only a regular file
+// of at most kMaxPlaylistBytes is read, and nothing waits on the path (a pipe,
+// a device or a folder is refused at once). Throws PlaylistError when the file
+// cannot be read ("Cannot open file \"<path>\". <reason>").
 QStringList ReadPlaylistFile(const QString& path);
 
 // Every entry followed by CR LF, UTF-8. Written to a temporary file and renamed
@@ -22,7 +27,5 @@ QStringList ReadPlaylistFile(const QString& path);
 // PlaylistError("Cannot create file \"<path>\". <reason>") when it cannot be written.
 void WritePlaylistFile(const QString& path, const QStringList& entries);
 
-// Splits text into entries by the rules above (exposed for tests).
-QStringList SplitPlaylistText(const QString& text);
-// Decodes file bytes: UTF-8 when valid, else GBK.
+// Decodes one line: UTF-8 when valid, else GBK.
 QString DecodePlaylistBytes(const QByteArray& bytes);

@@ -7,8 +7,12 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <csignal>
+#include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QByteArray readBytes(const QString& path) {
@@ -118,6 +122,59 @@ TEST_F(PlaylistFileTest, MissingFileFailsWithCannotOpen) {
             << e.what();
     }
     EXPECT_THROW(ReadPlaylistFile(m_dir.path()), PlaylistError); // a folder
+}
+
+TEST_F(PlaylistFileTest, EachLineIsDecodedByItself) {
+    // A UTF-8 list with one line added by an older desk in GBK.
+    const QByteArray bytes = "/\xe9\x9f\xb3\xe4\xb9\x90/\xe6\x99\xa8\xe6\x9b\xb2.mp3\r\n"
+                             "D:\\\xb3\xbf\xc7\xfa.mp3\r\n"
+                             "/b.mp3\r\n";
+    EXPECT_EQ(readRaw(bytes),
+              (QStringList{QStringLiteral("/音乐/晨曲.mp3"), QStringLiteral("D:\\晨曲.mp3"),
+                           QStringLiteral("/b.mp3")}));
+}
+
+namespace {
+QString openFailure(const QString& path) {
+    try {
+        ReadPlaylistFile(path);
+    } catch (const PlaylistError& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QStringLiteral("<read>");
+}
+} // namespace
+
+TEST_F(PlaylistFileTest, OnlyRegularFilesOfSaneSizeAreRead) {
+    // A pipe nobody writes to: the read must not wait for a writer.
+    const QString fifo = file(QStringLiteral("pipe.pl3"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto pending = std::async(std::launch::async, [&] { return openFailure(fifo); });
+    if (pending.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+        ADD_FAILURE() << "reading a pipe blocks";
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        ::close(fd); // lets the blocked reader go
+    }
+    EXPECT_TRUE(pending.get().contains(QStringLiteral("管道")));
+
+    const QString zero = file(QStringLiteral("zero.pl3"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString null = file(QStringLiteral("null.pl3"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), null));
+    for (const QString& device : {zero, null}) {
+        EXPECT_TRUE(openFailure(device).startsWith(
+            QStringLiteral("Cannot open file \"%1\". ").arg(device)));
+        EXPECT_TRUE(openFailure(device).contains(QStringLiteral("设备")));
+    }
+    EXPECT_TRUE(openFailure(m_dir.path()).contains(QStringLiteral("文件夹")));
+
+    // A sparse file just over the limit is refused; one at the limit is read.
+    const QString big = file(QStringLiteral("big.pl3"));
+    writeBytes(big, "/a.mp3\r\n");
+    ASSERT_TRUE(QFile::resize(big, kMaxPlaylistBytes + 1));
+    EXPECT_TRUE(openFailure(big).contains(QStringLiteral("16 MB")));
+    ASSERT_TRUE(QFile::resize(big, kMaxPlaylistBytes));
+    EXPECT_EQ(ReadPlaylistFile(big), QStringList{QStringLiteral("/a.mp3")});
 }
 
 TEST_F(PlaylistFileTest, SaveIntoMissingFolderFailsWithCannotCreate) {
