@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -175,4 +176,65 @@ TEST(Process, StartsOnAFreshDefaultDatabaseAndKeepsRunning) {
     Desk desk(home.path(), "vorn-fresh-" + QString::number(QCoreApplication::applicationPid()));
     EXPECT_EQ(desk.run(3000), -1) << qPrintable(desk.errors());
     EXPECT_FALSE(desk.errors().contains("错误:")) << qPrintable(desk.errors());
+}
+
+namespace {
+// Every file and folder below a folder, with the digests of the files.
+QMap<QString, QByteArray> snapshot(const QString& root) {
+    QMap<QString, QByteArray> all;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        all.insert(QDir(root).relativeFilePath(path),
+                   it.fileInfo().isFile() ? fileDigest(path) : QByteArray("folder"));
+    }
+    return all;
+}
+
+// What differs between two snapshots: "+new", "-gone", "*changed".
+QStringList changes(const QMap<QString, QByteArray>& before,
+                    const QMap<QString, QByteArray>& after) {
+    QStringList out;
+    for (auto it = after.begin(); it != after.end(); ++it)
+        if (!before.contains(it.key()))
+            out << "+" + it.key();
+        else if (before[it.key()] != it.value())
+            out << "*" + it.key();
+    for (auto it = before.begin(); it != before.end(); ++it)
+        if (!after.contains(it.key()))
+            out << "-" + it.key();
+    return out;
+}
+} // namespace
+
+TEST(Process, TestsNeverTouchTheOperatorsFilesWhateverTheEnvironmentSays) {
+    // An operator's shell: a desk of their own, home, desktop folders, sound and power.
+    QTemporaryDir op;
+    const QDir d(op.path());
+    for (const char* sub : {"desk", "home", "config", "data/vorn", "cache", "state", "runtime"})
+        ASSERT_TRUE(d.mkpath(sub));
+    ASSERT_TRUE(DatabaseFile::create(d.filePath("desk/gsk.db")));
+    ASSERT_TRUE(DatabaseFile::create(d.filePath("data/vorn/gsk.db")));
+    const QMap<QString, QByteArray> before = snapshot(op.path());
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VORN_HOME", d.filePath("desk"));
+    env.insert("HOME", d.filePath("home"));
+    env.insert("XDG_CONFIG_HOME", d.filePath("config"));
+    env.insert("XDG_DATA_HOME", d.filePath("data"));
+    env.insert("XDG_CACHE_HOME", d.filePath("cache"));
+    env.insert("XDG_STATE_HOME", d.filePath("state"));
+    env.insert("XDG_RUNTIME_DIR", d.filePath("runtime"));
+    env.insert("VORN_AUDIO_SINK", "filesink location=" + d.filePath("sound.raw"));
+    env.insert("VORN_POWEROFF_COMMAND", "touch " + d.filePath("powered-off"));
+    QProcess tests;
+    tests.setProcessEnvironment(env);
+    tests.setProcessChannelMode(QProcess::MergedChannels);
+    // The start-up tests write settings; the desk test starts the program.
+    tests.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=StartupTest.*:Process.StartsOnAFresh*"});
+    ASSERT_TRUE(tests.waitForFinished(100000));
+    EXPECT_EQ(tests.exitCode(), 0) << tests.readAll().right(3000).toStdString();
+    EXPECT_EQ(changes(before, snapshot(op.path())), QStringList());
 }
