@@ -1,4 +1,5 @@
 #include "app/QtMessageService.h"
+#include "app/QtTranslations.h"
 #include "app/RealServices.h"
 #include "app/Unit_main_vorn.h"
 #include "app/VornApplication.h"
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
 
     VornApplication app(argc, argv);
     initVornResources();
+    installQtTranslations(app);
     QApplication::setApplicationName(QStringLiteral("vorn"));
     QApplication::setDesktopFileName(QStringLiteral("vorn"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vorn/icon0.png")));

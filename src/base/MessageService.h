@@ -8,7 +8,7 @@
 class MessageService {
 public:
     enum class Icon { None, Information, Question, Warning, Error };
-    enum class Buttons { Ok, OkCancel, YesNo };
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
     enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~MessageService() = default;
