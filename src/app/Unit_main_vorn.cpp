@@ -35,6 +35,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <functional>
+#include <optional>
 
 TForm_main_vorn* Form_main_vorn = nullptr;
 
@@ -292,24 +294,39 @@ bool TForm_main_vorn::FormCreate() {
         msg::error(tr("数据库联接出错!"));
         return false;
     }
-    try {
-        m_schedule->loadShutdownTimes();
-        setTitleText(m_dm.ReadSetting(QStringLiteral("软件标题")));
-        LoadTodayTimetable();
-        ApplyStartupVolume(m_dm.ReadSetting(QStringLiteral("自动设置音量")));
-    } catch (const std::exception& e) {
-        msg::report(e);
-    }
+    // The clock runs before anything here can show a box: a box runs its own
+    // event loop, and entries due while it waits for OK must still start.
     Label_time->setText(Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
     Timer_process->start();
     armTimer1();
+
+    // What the schedule needs is read first, each part by itself; failures
+    // are shown once it is all in place.
+    QStringList failures;
+    auto attempt = [&failures](const std::function<void()>& step) {
+        try {
+            step();
+        } catch (const std::exception& e) {
+            failures << QString::fromUtf8(e.what());
+        }
+    };
+    attempt([this] { m_schedule->loadShutdownTimes(); });
+    attempt([this] { setTitleText(m_dm.ReadSetting(QStringLiteral("软件标题"))); });
+    attempt([this] { m_schedule->LoadTodayTimetable(); });
+    std::optional<QString> volume;
+    attempt([this, &volume] { volume = m_dm.ReadSetting(QStringLiteral("自动设置音量")); });
     m_outputProblem = Services::audioOutputProblem();
     updateStatus();
-    if (!m_deviceProblem.isEmpty())
-        msg::error(m_deviceProblem);
     // Without a notification area the icon is not shown and minimising keeps
     // the taskbar entry.
     TrayIcon1->setVisible(true);
+
+    for (const QString& failure : failures)
+        msg::error(failure);
+    if (volume)
+        ApplyStartupVolume(*volume);
+    if (!m_deviceProblem.isEmpty())
+        msg::error(m_deviceProblem);
     return true;
 }
 

@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QTableView>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -105,6 +107,30 @@ TEST_F(StartupTest, VolumeThatIsNotANumberIsReportedAndStartupGoesOn) {
         EXPECT_TRUE(mixer.sets.isEmpty());
         EXPECT_EQ(w->schedule().startTimes(), QStringList{"08:00:00"});
     }
+}
+
+TEST_F(StartupTest, AnEntryDueWhileAStartupBoxIsOpenStartsAtItsSecond) {
+    db.setSetting("星期一", "正常作息");
+    const QString song = db.writeFile("早操.mp3");
+    db.addEntry("正常作息", "08:00:00", "08:20:00", song);
+    db.setSetting("自动设置音量", "abc");
+    clock.setTime(QTime(7, 59, 59, 500));
+    auto w = std::make_unique<TForm_main_vorn>(db.dm());
+    bool clockRan = false;
+    QStringList playedWhileOpen;
+    messages.onShow = [&](const RecordingMessageService::Shown&) {
+        // The operator is away: the box stays open past 08:00:00.
+        clockRan = w->Timer1->isActive() && w->Timer_process->isActive();
+        clock.setTime(QTime(8, 0, 0, 10));
+        (void)QTest::qWaitFor(
+            [&] { return !devices.made.isEmpty() && !devices.made[0]->played.isEmpty(); }, 3000);
+        if (!devices.made.isEmpty())
+            playedWhileOpen = devices.made[0]->played;
+    };
+    ASSERT_TRUE(w->FormCreate());
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_TRUE(clockRan);
+    EXPECT_EQ(playedWhileOpen, QStringList{song});
 }
 
 TEST_F(StartupTest, ShowsTodaysDateAndTimetableWithItsColumns) {
