@@ -9,12 +9,14 @@
 
 MessageService::Answer QtMessageService::show(const QString& text, const QString& caption,
                                               Icon icon, Buttons buttons) {
+    // A box without a caption of its own shows the application title.
+    const QString title = caption.isEmpty() ? QApplication::applicationDisplayName() : caption;
     if (qEnvironmentVariable("VORN_MESSAGES") == QLatin1String("stderr")) {
-        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+        std::fprintf(stderr, "%s: %s\n", qUtf8Printable(title), qUtf8Printable(text));
         std::fflush(stderr);
         return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
     }
-    const std::unique_ptr<QMessageBox> box = makeBox(text, caption, icon, buttons);
+    const std::unique_ptr<QMessageBox> box = makeBox(text, title, icon, buttons);
     switch (box->exec()) {
     case QMessageBox::Ok:
         return Answer::Ok;

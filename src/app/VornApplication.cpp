@@ -2,6 +2,10 @@
 
 #include "base/MessageService.h"
 
+VornApplication::VornApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationDisplayName(title());
+}
+
 bool VornApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);

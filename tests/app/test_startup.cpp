@@ -1,10 +1,13 @@
 #include "FakeClock.h"
 #include "FakeMediaDevice.h"
 #include "FakeMixer.h"
+#include "ModalHelper.h"
 #include "RecordingMessageService.h"
 #include "TestDatabase.h"
 
+#include "app/QtMessageService.h"
 #include "app/Unit_main_vorn.h"
+#include "app/VornApplication.h"
 #include "base/Services.h"
 #include "data/datamodule.h"
 #include "schedule/ScheduleClock.h"
@@ -271,4 +274,18 @@ TEST(GeneralErrorReport, AFailureNoWindowHandledIsShownAndTheProgramGoesOn) {
     EXPECT_EQ(messages.last().text, "disk I/O error");
     EXPECT_EQ(messages.last().caption, "错误");
     EXPECT_EQ(messages.last().icon, MessageService::Icon::Error);
+}
+
+TEST(ApplicationTitle, BoxesWithoutACaptionOfTheirOwnShowIt) {
+    // As the program sets it when it starts.
+    QApplication::setApplicationDisplayName(VornApplication::title());
+    QtMessageService service;
+    QString caption;
+    whenModal([&](QWidget* box) {
+        caption = box->windowTitle();
+        box->close();
+    });
+    service.show("GetLineInfo Error", QString(), MessageService::Icon::None);
+    QApplication::setApplicationDisplayName(QString());
+    EXPECT_EQ(caption, "播音系统 ");
 }
