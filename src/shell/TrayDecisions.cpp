@@ -1,7 +1,5 @@
 #include "shell/TrayDecisions.h"
 
-#include <QStringEncoder>
-
 namespace TrayDecisions {
 namespace {
 void tests(QList<TrayStep>& steps, TTrayIconMessage on, TTrayIconMessage restoreOn,
@@ -69,30 +67,6 @@ QList<TrayStep> stepsFor(TrayMouseMessage message, TTrayIconMessage restoreOn,
         break;
     }
     return steps;
-}
-
-QString cutHint(const QString& text, int maxBytes) {
-    QStringEncoder encoder(QStringEncoder::System);
-    if (QByteArray(encoder(text)).size() <= maxBytes)
-        return text;
-    QString kept;
-    int bytes = 0;
-    for (qsizetype i = 0; i < text.size();) {
-        // One whole character: a surrogate pair stays together.
-        const qsizetype length =
-            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
-                ? 2
-                : 1;
-        const QString character = text.mid(i, length);
-        QStringEncoder one(QStringEncoder::System);
-        const int size = int(QByteArray(one(character)).size());
-        if (bytes + size > maxBytes)
-            break;
-        bytes += size;
-        kept += character;
-        i += length;
-    }
-    return kept;
 }
 
 int nextFrame(int index, int count) {

@@ -58,12 +58,6 @@ namespace TrayDecisions {
 QList<TrayStep> stepsFor(TrayMouseMessage message, TTrayIconMessage restoreOn,
                          TTrayIconMessage popupMenuOn, bool hasOnClick);
 
-// Longest tooltip, in bytes of the local encoding.
-inline constexpr int maxHintBytes = 63;
-// The hint as it goes into the tooltip: whole when it fits in maxBytes bytes
-// of the local encoding, else cut after the last whole character that fits.
-QString cutHint(const QString& text, int maxBytes = maxHintBytes);
-
 // The animation step: the next image, after the last the first.
 int nextFrame(int index, int count);
 } // namespace TrayDecisions

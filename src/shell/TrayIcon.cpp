@@ -42,6 +42,7 @@ void TTrayIcon::showWindowAgain() {
     if (!m_hiddenInTray)
         return;
     m_hiddenInTray = false;
+    m_restored.invalidate(); // the minimise that follows is ours
     if (m_window)
         m_window->showMinimized();
 }
@@ -82,11 +83,11 @@ void TTrayIcon::watchTray() {
 }
 
 void TTrayIcon::setHint(const QString& hint) {
-    const QString cut = TrayDecisions::cutHint(hint);
-    if (cut == m_hint)
+    // Shown whole: the desktop's tooltips have no length limit.
+    if (hint == m_hint)
         return;
-    m_hint = cut;
-    m_tray->setToolTip(cut);
+    m_hint = hint;
+    m_tray->setToolTip(hint);
     UpdateTrayIcon();
 }
 
@@ -178,7 +179,12 @@ void TTrayIcon::UseApplicationIcon() {
 }
 
 void TTrayIcon::MinimizeToTray() {
-    if (m_window && !m_window->isMinimized() && !m_hiddenInTray)
+    // A window going into the tray is only hidden: a minimise asked of the
+    // window manager as well would be answered late, perhaps after the
+    // window has been restored again.
+    m_restored.invalidate();
+    const bool intoTray = m_hide && m_visible && trayAvailable();
+    if (m_window && !intoTray && !m_window->isMinimized() && !m_hiddenInTray)
         m_window->setWindowState(m_window->windowState() | Qt::WindowMinimized);
     if (m_hide)
         hideWindowToTray();
@@ -188,14 +194,19 @@ void TTrayIcon::MinimizeToTray() {
 
 void TTrayIcon::RestoreFromTray() {
     m_hiddenInTray = false;
-    if (m_window) {
-        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
-        m_window->show();
-        m_window->raise();
-        m_window->activateWindow();
-    }
+    m_restored.start();
+    showWindowNormally();
     if (OnRestore)
         OnRestore();
+}
+
+void TTrayIcon::showWindowNormally() {
+    if (!m_window)
+        return;
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
 }
 
 void TTrayIcon::ShowTrayMenu() {
@@ -268,6 +279,15 @@ void TTrayIcon::activated(QSystemTrayIcon::ActivationReason reason) {
 bool TTrayIcon::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_window && event->type() == QEvent::WindowStateChange && m_window &&
         m_window->isMinimized() && !m_hiddenInTray) {
+        if (m_restored.isValid() && m_restored.elapsed() < lateReportMs) {
+            // The window manager's late answer to a minimise from before the
+            // restore: the operator asked for the window, so it stays.
+            QTimer::singleShot(0, this, [this] {
+                if (m_window && m_window->isMinimized() && !m_hiddenInTray)
+                    showWindowNormally();
+            });
+            return QObject::eventFilter(watched, event);
+        }
         // Minimised from its title bar: finish the move into the tray once
         // the window system is done with the minimise.
         QTimer::singleShot(0, this, [this] {

@@ -2,6 +2,7 @@
 
 #include "shell/TrayDecisions.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QMenu>
@@ -91,6 +92,10 @@ public:
     QTimer* trayWatchTimer() const { return m_trayWatch; }
     // True while the window is hidden because it was minimised to the tray.
     bool windowHiddenInTray() const { return m_hiddenInTray; }
+    // A "minimised" report this soon after a restore is taken as the window
+    // manager's late answer to an earlier minimise, and does not hide the
+    // window again.
+    static constexpr int lateReportMs = 1500;
 
 protected:
     // The minimise hook: the window's own handling always goes on.
@@ -101,6 +106,7 @@ private:
     void runSteps(const QList<TrayStep>& steps);
     void hideWindowToTray();
     void showWindowAgain();
+    void showWindowNormally();
     void attachNativeMenu();
     void watchTray();
     bool windowMinimised() const;
@@ -113,6 +119,7 @@ private:
     QList<QIcon> m_icons;
     QPointer<QMenu> m_popupMenu;
     QString m_hint;
+    QElapsedTimer m_restored; // since the last RestoreFromTray
     bool m_visible = false;
     bool m_hide = true;
     bool m_animate = false;
