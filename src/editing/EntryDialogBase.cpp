@@ -85,6 +85,10 @@ EntryDialogBase::EntryDialogBase(QWidget* owner) : QDialog(owner) {
     Edit4->setVisible(false);
     Button2 = named(new QPushButton(tr("保存"), this), "Button2");
     Button3 = named(new QPushButton(tr("取消"), this), "Button3");
+    // Enter saves: "..." comes first and would otherwise be the default.
+    for (QPushButton* b : {Button1, Button3})
+        b->setAutoDefault(false);
+    Button2->setDefault(true);
 
     auto* grid = new QGridLayout;
     grid->addWidget(Label1, 0, 0);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimeEdit>
 
 namespace {
@@ -92,6 +93,19 @@ TEST_F(EntryDialogTest, AnEmptyOrBlankPathIsRefused) {
         EXPECT_NE(d.result(), QDialog::Accepted);
         EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from sjb")).toInt(), 0);
     }
+}
+
+TEST_F(EntryDialogTest, EnterSavesAndDoesNotOpenTheFileChooser) {
+    TForm_sjbp_add d;
+    d.Edit4->setText(QStringLiteral("正常作息"));
+    d.DateTimePicker1->setTime(QTime(8, 0));
+    d.DateTimePicker2->setTime(QTime(8, 10));
+    d.Edit8->setText(db.writeFile(QStringLiteral("list.pl3")));
+    d.show();
+    QTest::keyClick(d.Edit1, Qt::Key_Return);
+    EXPECT_TRUE(chooserTitles.isEmpty());
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from sjb")).toInt(), 1);
 }
 
 TEST_F(EntryDialogTest, ChoosingASongMovesTheEndTimeAndSavingStoresTheDuration) {
