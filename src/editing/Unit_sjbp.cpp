@@ -12,12 +12,14 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -72,6 +74,8 @@ TForm_sjbp::TForm_sjbp(QWidget* owner)
     layout->addWidget(DBGrid1, 1);
     layout->addLayout(buttons);
     resize(713, 481);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 
     connect(Button1, &QPushButton::clicked, this, &TForm_sjbp::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm_sjbp::Button2Click);

@@ -8,9 +8,11 @@
 #include "support/FakeClock.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTimeEdit>
@@ -78,6 +80,8 @@ TEST_F(TimetableEditorTest, CreationFillsBothChoosersAndShowsFirstTimetableBySta
     EXPECT_TRUE(grid->isColumnHidden(0));
     EXPECT_EQ(grid->columnWidth(4), 305);
     EXPECT_EQ(grid->toolTip(), QStringLiteral("双击可修改选中行的内容"));
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((form.frameGeometry().center() - centre).manhattanLength(), 4) << "opens centred";
 }
 
 TEST_F(TimetableEditorTest, AddListsInStorageOrderThenByStartTimeAfterOtherActions) {
