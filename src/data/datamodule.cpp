@@ -3,6 +3,7 @@
 #include "base/MessageService.h"
 #include "data/ExtraTables.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -16,6 +17,12 @@ QString describe(const QSqlError& error, const QString& statement) {
     QString text = error.text().trimmed();
     if (text.isEmpty())
         text = QStringLiteral("database error");
+    // SQLITE_BUSY and SQLITE_LOCKED: another program holds the file.
+    const QString code = error.nativeErrorCode();
+    if (code == QLatin1String("5") || code == QLatin1String("6"))
+        text = QCoreApplication::translate("TDataModule1",
+                                           "数据库文件正被其他程序占用，请稍后再试。") +
+               QLatin1Char(' ') + text;
     return text + QStringLiteral(" [") + statement + QStringLiteral("]");
 }
 
@@ -197,7 +204,11 @@ bool TDataModule1::OpenDatabase(const QString& kind, const QString& source, cons
     // mode=rw: an existing file is opened for writing, a missing one is never created.
     QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
     url.setQuery(QStringLiteral("mode=rw"));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    // Another program holding the file (a backup, a second editor) makes a
+    // statement fail after a few milliseconds instead of holding the window's
+    // thread, which also runs the schedule clock.
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
+                             .arg(TDataModule1::busyTimeoutMs));
     db.setDatabaseName(url.toString(QUrl::FullyEncoded));
     if (!db.open()) {
         m_lastError = db.lastError().text();

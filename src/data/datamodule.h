@@ -74,6 +74,9 @@ private:
 class TDataModule1 : public QObject {
     Q_OBJECT
 public:
+    // How long a statement waits for a file that another program holds.
+    static constexpr int busyTimeoutMs = 10;
+
     explicit TDataModule1(QObject* parent = nullptr);
     ~TDataModule1() override;
 

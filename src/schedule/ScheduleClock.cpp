@@ -74,11 +74,21 @@ void ScheduleClock::examineSecond(const QDateTime& second) {
     const QString t = timeText(second.time());
 
     if (t == QLatin1String("00:00:01")) {
+        emit dateTextChanged(dateTextFor(second.date()));
+        m_reloadDue = true;
+        m_reloadFailureShown = false;
+    }
+    if (m_reloadDue) {
+        // A database held by another program fails the reload at once; the
+        // next seconds try again until the new day's timetable is in.
         try {
-            emit dateTextChanged(dateTextFor(second.date()));
             LoadTodayTimetable();
+            m_reloadDue = false;
         } catch (const std::exception& e) {
-            msg::report(e);
+            if (!m_reloadFailureShown) {
+                m_reloadFailureShown = true;
+                msg::report(e);
+            }
         }
     }
 
@@ -107,9 +117,11 @@ void ScheduleClock::checkEntries(const QString& t) {
         if (m_startTimes.contains(t)) {
             m_playback->prepareFadeIn();
             // A new entry replaces the running one; a fade-out begun for the
-            // old one must not cut the new one after three seconds.
+            // old one must not cut the new one after three seconds. An entry
+            // whose own end is its start is faded out from this very second.
             const bool started = m_playback->PlayEntry(t);
-            if (started)
+            const TodayEntry* entry = entryAt(t);
+            if (started && !(entry && entry->end == t))
                 m_playback->cancelFadeOut();
             m_playback->startFadeIn();
             if (started)
@@ -123,7 +135,13 @@ void ScheduleClock::checkEntries(const QString& t) {
 }
 
 void ScheduleClock::StartShutdown() {
-    if (m_dm.ReadSetting(QStringLiteral("关机提示")) == QLatin1String("1") && m_countdownLauncher) {
+    // Read afresh; a database held by another program gives the value read
+    // with the shutdown times.
+    try {
+        m_countdownSetting = m_dm.ReadSetting(QStringLiteral("关机提示"));
+    } catch (const std::exception&) {
+    }
+    if (m_countdownSetting == QLatin1String("1") && m_countdownLauncher) {
         m_countdownLauncher();
         return;
     }
@@ -133,30 +151,60 @@ void ScheduleClock::StartShutdown() {
 }
 
 void ScheduleClock::LoadTodayTimetable() {
-    m_todayWeekday = TodayWeekdayName();
-    m_todaySjb = m_dm.ReadSetting(m_todayWeekday);
+    // Nothing changes until both statements have gone through.
+    const QString weekday = TodayWeekdayName();
+    const QString timetable = m_dm.ReadSetting(weekday);
     m_dm.OpenQuery(*m_dm.qry_show,
                    QStringLiteral("select * from sjb where 时间表名称=? order by 开始时间, ID"),
-                   {m_todaySjb});
+                   {timetable});
+    m_todayWeekday = weekday;
+    m_todaySjb = timetable;
     m_startTimes.clear();
     m_endTimes.clear();
-    TQuery& q = *m_dm.qry_show;
-    try {
-        for (q.first(); !q.eof(); q.next()) {
-            m_startTimes << q.text(QStringLiteral("开始时间"));
-            m_endTimes << q.text(QStringLiteral("结束时间"));
-        }
-        q.first();
-    } catch (const std::exception&) {
-        q.first();
+    m_entries.clear();
+    // The rows are read where they lie: the query's cursor (which the grid
+    // follows) stays on the first row.
+    const TQuery& q = *m_dm.qry_show;
+    const int id = q.columnIndex(QStringLiteral("ID"));
+    const int name = q.columnIndex(QStringLiteral("名称"));
+    const int start = q.columnIndex(QStringLiteral("开始时间"));
+    const int end = q.columnIndex(QStringLiteral("结束时间"));
+    const int song = q.columnIndex(QStringLiteral("歌曲列表或歌曲"));
+    const int mode = q.columnIndex(QStringLiteral("播放方式"));
+    const int rows = q.recordCount();
+    if (rows > 0 && (start < 0 || end < 0)) {
         emit timetableLoaded();
         msg::error(QStringLiteral("时间表读取错误!请检查时间表。"));
         return;
     }
+    m_startTimes.reserve(rows);
+    m_endTimes.reserve(rows);
+    m_entries.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        TodayEntry e;
+        e.id = q.valueAt(r, id).toLongLong();
+        e.name = q.valueAt(r, name).toString();
+        e.start = q.valueAt(r, start).toString();
+        e.end = q.valueAt(r, end).toString();
+        e.song = q.valueAt(r, song).toString();
+        e.mode = q.valueAt(r, mode).toString();
+        m_startTimes << e.start;
+        m_endTimes << e.end;
+        m_entries << std::move(e);
+    }
     emit timetableLoaded();
 }
 
+const TodayEntry* ScheduleClock::entryAt(const QString& t) const {
+    // Rows come ordered by start time, then ID: the first match is the one.
+    for (const TodayEntry& e : m_entries)
+        if (e.start == t)
+            return &e;
+    return nullptr;
+}
+
 void ScheduleClock::loadShutdownTimes() {
+    m_countdownSetting = m_dm.ReadSetting(QStringLiteral("关机提示"));
     for (int n = 0; n < 3; ++n) {
         m_shutdown[n] = QString::fromLatin1(noShutdown);
         const QString number = QString::number(n + 1);

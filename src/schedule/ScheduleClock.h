@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,17 @@
 
 class ScheduledPlayback;
 class TDataModule1;
+
+// One entry of today's timetable as it was read at the last reload. The
+// once-a-second work acts on these and never asks the database.
+struct TodayEntry {
+    qint64 id = 0;
+    QString name;
+    QString start;
+    QString end;
+    QString song; // a song file or a .pl3 list
+    QString mode; // play mode
+};
 
 // Today's timetable and the times the schedule acts on. The once-a-second
 // tick compares the clock text "hh:mm:ss" with these lists.
@@ -73,6 +85,9 @@ public:
     QString todaySjb() const { return m_todaySjb; }
     const QStringList& startTimes() const { return m_startTimes; }
     const QStringList& endTimes() const { return m_endTimes; }
+    const QList<TodayEntry>& entries() const { return m_entries; }
+    // The entry that starts at t (the first by ID when several do), or null.
+    const TodayEntry* entryAt(const QString& t) const;
 
 signals:
     // After every reload of today's timetable.
@@ -108,5 +123,9 @@ protected:
     QString m_todaySjb;
     QStringList m_startTimes;
     QStringList m_endTimes;
+    QList<TodayEntry> m_entries;
     std::array<QString, 3> m_shutdown{noShutdown, noShutdown, noShutdown};
+    QString m_countdownSetting; // "关机提示" as last read
+    bool m_reloadDue = false;   // the new day's timetable is not in yet
+    bool m_reloadFailureShown = false;
 };

@@ -87,17 +87,13 @@ void ScheduledPlayback::LoadEntryPlaylist(const QString& path) {
 }
 
 bool ScheduledPlayback::PlayEntry(const QString& t) {
-    // The first row the database returns wins when two entries share a start.
-    TQuery& q = *m_dm.qry_temp;
-    m_dm.OpenQuery(q,
-                   QStringLiteral("select 歌曲列表或歌曲,播放方式 from sjb where 时间表名称=? "
-                                  "and 开始时间=? order by ID"),
-                   {m_schedule.todaySjb(), t});
-    if (q.isEmpty())
+    // Today's entries as read at the last reload: the tick never waits on
+    // the database. The first by ID wins when two entries share a start.
+    const TodayEntry* entry = m_schedule.entryAt(t);
+    if (!entry)
         return false;
-    q.first();
-    const QString song = q.text(QStringLiteral("歌曲列表或歌曲"));
-    const QString mode = q.text(QStringLiteral("播放方式"));
+    const QString song = entry->song;
+    const QString mode = entry->mode;
     emit entryStarting(t);
 
     if (song.toUpper().endsWith(QLatin1String(".PL3")))

@@ -1,6 +1,9 @@
 #include "ScheduleFixture.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 namespace {
 const QString kCountdownOn = QStringLiteral("1");
@@ -140,6 +143,78 @@ TEST_F(ScheduleTest, BackToBackEntrySurvivesThePreviousFadeOut) {
     EXPECT_EQ(journal(QTime(8, 0, 40)), QStringList({"08:00:30 fade-out", "08:00:31 start c.mp3"}));
     EXPECT_EQ(device.fileName(), song("c.mp3"));
     EXPECT_EQ(device.mode(), MediaDevice::Mode::Playing);
+}
+
+TEST_F(ScheduleTest, EntryWhoseEndIsItsStartIsFadedOutFromItsStartSecond) {
+    entry("08:00:00", "08:00:00", song("a.mp3"));
+    entry("08:00:10", "08:00:20", song("b.mp3"));
+    load();
+    EXPECT_EQ(journal(QTime(8, 0, 12)), QStringList({"08:00:00 start a.mp3", "08:00:00 fade-out",
+                                                     "08:00:02 stopped", "08:00:10 start b.mp3"}));
+    // The back-to-back rule still spares a different entry.
+    EXPECT_FALSE(playback.fadeOutOn());
+}
+
+TEST_F(ScheduleTest, ReloadLeavesTheGridCursorOnTheFirstRow) {
+    db.exec(QStringLiteral("begin"));
+    for (int i = 0; i < 100; ++i)
+        entry(QTime(9, 0).addSecs(i).toString("HH:mm:ss"), "23:00:00", song("a.mp3"));
+    db.exec(QStringLiteral("commit"));
+    QSignalSpy moves(db.dm().qry_show, &TQuery::currentRowChanged);
+    load();
+    EXPECT_LE(moves.count(), 3); // closed, then opened on the first row
+    EXPECT_EQ(db.dm().qry_show->currentRow(), 0);
+    ASSERT_EQ(schedule.entries().size(), 100);
+    EXPECT_EQ(schedule.startTimes().constLast(), QStringLiteral("09:01:39"));
+    EXPECT_EQ(schedule.entries().constLast().song, song("a.mp3"));
+}
+
+TEST_F(ScheduleTest, DatabaseHeldByAnotherProgramNeverHoldsTheClock) {
+    db.setSetting(QStringLiteral("关机提示"), kCountdownOn);
+    db.setSetting(QStringLiteral("定时关机1"), QStringLiteral("1"));
+    db.setSetting(QStringLiteral("关机时间1"), QStringLiteral("08:00:05"));
+    schedule.loadShutdownTimes();
+    int countdowns = 0;
+    schedule.setCountdownLauncher([&] { ++countdowns; });
+    entry("08:00:00", "08:00:30", song("a.mp3"));
+    load();
+    runTo(QTime(7, 59, 58));
+
+    // A backup tool takes the write lock: readers are refused too.
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "holder");
+        other.setDatabaseName(db.path());
+        ASSERT_TRUE(other.open());
+        QSqlQuery hold(other);
+        ASSERT_TRUE(hold.exec(QStringLiteral("begin exclusive")));
+        ASSERT_THROW(db.dm().ReadSetting(QStringLiteral("星期一")), DbError);
+
+        QElapsedTimer longest;
+        qint64 worst = 0;
+        while (now() != QStringLiteral("08:00:10")) {
+            longest.start();
+            second();
+            worst = qMax(worst, longest.elapsed());
+        }
+        EXPECT_EQ(playedNames(), QStringList({"a.mp3"}));
+        EXPECT_EQ(countdowns, 1);
+        EXPECT_LT(worst, 500);
+
+        // The midnight reload fails while the file is held and is tried
+        // again each second until it is free.
+        clock.set(QDateTime(QDate(2026, 12, 8), QTime(0, 0, 0, 5)));
+        schedule.Timer1Timer();
+        second();
+        EXPECT_EQ(schedule.todayWeekday(), QStringLiteral("星期一")); // the old day still
+        EXPECT_EQ(messages.shown().size(), 1);
+        second();
+        EXPECT_EQ(messages.shown().size(), 1); // told once
+        ASSERT_TRUE(hold.exec(QStringLiteral("rollback")));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    second();
+    EXPECT_EQ(schedule.todayWeekday(), QStringLiteral("星期二"));
 }
 
 TEST_F(ScheduleTest, EntryThatCannotStartLeavesTheDayGoing) {
