@@ -6,13 +6,13 @@
 #include "base/Resources.h"
 #include "base/Services.h"
 #include "data/DatabaseFile.h"
+#include "data/WindowPlace.h"
 #include "data/datamodule.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
-#include <QScreen>
 #include <QStyle>
 #include <cstdio>
 
@@ -64,11 +64,7 @@ int main(int argc, char** argv) {
     TForm_main_vorn mainWindow(dataModule);
     if (!mainWindow.FormCreate())
         return 1;
-    if (const QScreen* screen = QApplication::primaryScreen()) {
-        QRect frame = mainWindow.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        mainWindow.move(frame.topLeft());
-    }
+    WindowPlace::remember(&mainWindow, TForm_main_vorn::defaultSize);
     mainWindow.show();
     return app.exec();
 }

@@ -3,6 +3,7 @@
 #include "base/MessageService.h"
 #include "base/Services.h"
 #include "data/DataModuleUi.h"
+#include "data/WindowPlace.h"
 #include "data/datamodule.h"
 #include "editing/TimetableEditor.h"
 #include "editing/Unit_sjbp_add.h"
@@ -19,7 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -73,9 +74,7 @@ TForm_sjbp::TForm_sjbp(QWidget* owner)
     layout->addLayout(top);
     layout->addWidget(DBGrid1, 1);
     layout->addLayout(buttons);
-    resize(713, 481);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowPlace::remember(this, defaultSize);
 
     connect(Button1, &QPushButton::clicked, this, &TForm_sjbp::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm_sjbp::Button2Click);
@@ -83,6 +82,17 @@ TForm_sjbp::TForm_sjbp(QWidget* owner)
     connect(Button4, &QPushButton::clicked, this, &TForm_sjbp::Button4Click);
     connect(Button5, &QPushButton::clicked, this, &TForm_sjbp::Button5Click);
     connect(DBGrid1, &QTableView::doubleClicked, this, &TForm_sjbp::Button3Click);
+    // Keys of the grid: Enter modifies the marked entry, Delete deletes it;
+    // Esc closes the window.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)})
+        connect(new QShortcut(key, DBGrid1, nullptr, nullptr, Qt::WidgetShortcut),
+                &QShortcut::activated, this, &TForm_sjbp::Button3Click);
+    connect(new QShortcut(QKeySequence::Delete, DBGrid1, nullptr, nullptr, Qt::WidgetShortcut),
+            &QShortcut::activated, this, &TForm_sjbp::Button2Click);
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &TForm_sjbp::close);
+    Button2->setToolTip(tr("删除选中的行（Delete）"));
+    Button3->setToolTip(tr("修改选中的行（Enter 或双击）"));
     // The grid marks the current row, and a click makes a row current.
     connect(&m_editor->rows(), &TQuery::currentRowChanged, this, &TForm_sjbp::followCurrentRow);
     connect(&m_editor->rows(), &QAbstractItemModel::modelReset, this,
@@ -189,12 +199,9 @@ void TForm_sjbp::closeEvent(QCloseEvent* event) {
 }
 
 void TForm_sjbp::layoutGridColumns() {
-    static const int widths[] = {60, 60, 60, 305, 60, 60, 80};
-    const int columns = m_editor->rows().columnCount();
-    if (columns > 0)
+    if (m_editor->rows().columnCount() > 0)
         DBGrid1->setColumnHidden(0, true); // ID
-    for (int c = 1; c < columns && c <= 7; ++c)
-        DBGrid1->setColumnWidth(c, widths[c - 1]);
+    FitGridColumns(DBGrid1, 4);
 }
 
 void TForm_sjbp::followCurrentRow(int row) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QWidget>
 
 class QComboBox;
@@ -15,6 +16,9 @@ class TimetableEditor;
 class TForm_sjbp : public QWidget {
     Q_OBJECT
 public:
+    // Every column of a timetable readable without scrolling.
+    static constexpr QSize defaultSize{860, 520};
+
     explicit TForm_sjbp(QWidget* owner = nullptr);
     ~TForm_sjbp() override;
 

@@ -2,6 +2,7 @@
 #include "FakeMediaDevice.h"
 #include "FakeMixer.h"
 #include "ModalHelper.h"
+#include "GridChecks.h"
 #include "RecordingMessageService.h"
 #include "TestDatabase.h"
 
@@ -157,26 +158,6 @@ TEST_F(StartupTest, ShowsTodaysDateAndTimetableWithItsColumns) {
     EXPECT_EQ(grid->model()->headerData(4, Qt::Horizontal).toString(), "歌曲列表或歌曲");
     EXPECT_EQ(db.dm().qry_show->currentRow(), 0) << "the grid shows the day from its top";
 }
-
-namespace {
-// Visible width of a grid's shown columns, and whether each shows its title
-// and its widest value whole.
-void expectColumnsReadable(QTableView* grid) {
-    int total = 0;
-    for (int c = 0; c < grid->model()->columnCount(); ++c) {
-        if (grid->isColumnHidden(c))
-            continue;
-        int needed = grid->horizontalHeader()->sectionSizeHint(c);
-        for (int r = 0; r < grid->model()->rowCount(); ++r) {
-            const QString text = grid->model()->index(r, c).data().toString();
-            needed = std::max(needed, grid->fontMetrics().horizontalAdvance(text) + 4);
-        }
-        EXPECT_GE(grid->columnWidth(c), needed) << "column " << c << " is cut";
-        total += grid->columnWidth(c);
-    }
-    EXPECT_LE(total, grid->viewport()->width()) << "columns hidden behind a scrollbar";
-}
-} // namespace
 
 TEST_F(StartupTest, GridShowsEveryColumnWholeAtTheDefaultSizeAndGrowsWithTheWindow) {
     db.setSetting("星期一", "正常作息");
