@@ -1,8 +1,8 @@
 #include "FakeClock.h"
 #include "FakeMediaDevice.h"
 #include "FakeMixer.h"
-#include "ModalHelper.h"
 #include "GridChecks.h"
+#include "ModalHelper.h"
 #include "RecordingMessageService.h"
 #include "TestDatabase.h"
 
