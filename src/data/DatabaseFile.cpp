@@ -12,6 +12,7 @@
 #include <QStringDecoder>
 #include <QUuid>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -138,6 +139,14 @@ bool create(const QString& path, QString* error) {
     for (const QString& f : sideFiles)
         if (QFileInfo::exists(f))
             existingSideFiles << f;
+
+    // Made empty (a valid new database) readable by its owner only before
+    // SQLite fills it: it holds the password. Should this fail, SQLite's own
+    // attempt below says why.
+    if (const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        fd >= 0)
+        ::close(fd);
 
     const QString name = QStringLiteral("vorn-init-") + QUuid::createUuid().toString();
     bool ok = true;

@@ -12,8 +12,19 @@ namespace Password {
 // Leading and trailing blanks and control characters removed.
 QString trimmed(const QString& text);
 
-// Prompt "确定": true when the typed text (trimmed) equals the stored password
-// (as stored). A wrong password shows "密码错误。". Read errors throw.
+// The password is stored as a salted PBKDF2-SHA256 digest in the text
+// "pbkdf2-sha256$<iterations>$<salt>$<digest>" (base64). The empty password
+// is stored as the empty text. A value without the prefix is a password
+// stored in plain text by an older version.
+inline constexpr const char* hashPrefix = "pbkdf2-sha256$";
+// The stored form of a (trimmed) password; a fresh salt every time.
+QString hash(const QString& password);
+// True when password (trimmed) is the one the stored value stands for.
+bool matches(const QString& storedValue, const QString& password);
+
+// Prompt "确定": true when the typed text (trimmed) is the stored password. A
+// password still stored in plain text is replaced by its digest then. A wrong
+// password shows "密码错误。". Read errors throw.
 bool check(TDataModule1& dm, const QString& typed);
 
 enum class ChangeResult { Changed, Mismatch, WrongCurrent, WriteFailed };

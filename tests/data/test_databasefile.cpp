@@ -65,6 +65,8 @@ TEST(DatabaseCreation, NewDatabaseHasEveryTableNameAndSetting) {
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath("gsk.db");
     ASSERT_TRUE(DatabaseFile::create(path));
+    EXPECT_EQ(QFile::permissions(path) & 0x7077, QFile::ReadOwner | QFile::WriteOwner)
+        << "it holds the password: for its owner only";
     TDataModule1 dm;
     ASSERT_TRUE(dm.OpenDatabase("sqlite", path)) << qPrintable(dm.lastError());
     QStringList names;

@@ -73,11 +73,32 @@ TEST_F(PasswordTest, ChangeShowsEachMessageInOrderOfItsChecks) {
     EXPECT_EQ(messages.last().text, "修改密码成功。");
     EXPECT_EQ(messages.last().caption, "提示");
     EXPECT_EQ(messages.last().icon, Icon::None);
-    EXPECT_EQ(db.setting("密码"), "new;\"pw'") << "stored trimmed and exactly";
-    EXPECT_TRUE(Password::check(dm, "new;\"pw'"));
+    EXPECT_TRUE(db.setting("密码").startsWith(Password::hashPrefix)) << "stored as a digest";
+    EXPECT_FALSE(Password::check(dm, "  new;\"pw'  x"));
+    EXPECT_TRUE(Password::check(dm, "new;\"pw'")) << "the trimmed text was stored";
+    EXPECT_TRUE(Password::check(dm, "  new;\"pw'  "));
 
     EXPECT_EQ(Password::change(dm, "new;\"pw'", "", ""), Password::ChangeResult::Changed);
+    EXPECT_EQ(db.setting("密码"), "") << "no password: nothing to hide";
     EXPECT_TRUE(Password::check(dm, ""));
+}
+
+TEST_F(PasswordTest, APlainStoredPasswordIsReplacedByItsDigestWhenEntered) {
+    db.setSetting("密码", "校园广播");
+    EXPECT_FALSE(Password::check(dm, "wrong"));
+    EXPECT_EQ(db.setting("密码"), "校园广播") << "a wrong try changes nothing";
+    EXPECT_TRUE(Password::check(dm, "校园广播"));
+    const QString digest = db.setting("密码");
+    EXPECT_TRUE(digest.startsWith("pbkdf2-sha256$"));
+    EXPECT_FALSE(digest.contains("校园广播"));
+    EXPECT_TRUE(Password::check(dm, "校园广播"));
+    EXPECT_FALSE(Password::check(dm, "校园广"));
+    EXPECT_EQ(db.setting("密码"), digest) << "a digest stays as it is";
+    // Salted: the same password gives another digest each time.
+    EXPECT_NE(Password::hash("校园广播"), Password::hash("校园广播"));
+    EXPECT_TRUE(Password::matches(Password::hash("校园广播"), "校园广播"));
+    // A plain password that only looks like a digest is still compared as text.
+    EXPECT_TRUE(Password::matches("pbkdf2-sha256$x", "pbkdf2-sha256$x"));
 }
 
 TEST_F(PasswordTest, FailedWriteIsReportedAndNothingChanges) {
@@ -131,7 +152,7 @@ TEST_F(PasswordTest, ChangeWindowFocusesTheFieldToRetype) {
     child<QLineEdit>(&change, "Edit1")->setText("old");
     child<QPushButton>(&change, "Button1")->click();
     EXPECT_FALSE(change.isVisible());
-    EXPECT_EQ(db.setting("密码"), "a");
+    EXPECT_TRUE(Password::matches(db.setting("密码"), "a"));
 }
 
 class GuardTest : public PasswordTest {
