@@ -3,6 +3,7 @@
 #include "base/MessageService.h"
 #include "editing/PlaylistDialogs.h"
 #include "editing/PlaylistFile.h"
+#include "settings/Unit_mm.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -106,6 +107,10 @@ void TForm_lb::Button4Click() {
                 .toStdString()));
         return;
     }
+    // The list plays on the schedule: changing it needs the password, as in
+    // the song-list editor.
+    if (!AskPassword(this))
+        return;
     try {
         m_list.save(m_path);
     } catch (const PlaylistError& e) {

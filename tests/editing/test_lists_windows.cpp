@@ -84,6 +84,37 @@ QString click(QWidget* w, const char* button) {
     return {};
 }
 
+// Answers the next password prompt with the typed text (by default the
+// empty password of a new database), or cancels it.
+void answerPasswordPrompt(const QString& typed = QString(), bool cancel = false) {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, typed, cancel] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* prompt = qobject_cast<TForm_mm*>(w);
+            if (prompt && prompt->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                if (cancel) {
+                    prompt->reject();
+                    return;
+                }
+                prompt->Edit1->setText(typed);
+                prompt->Button1Click();
+                if (prompt->isVisible())
+                    prompt->reject(); // a wrong password
+                return;
+            }
+        }
+    });
+    timer->start(5);
+}
+
+// "保存列表" in the viewer, answering its password prompt.
+void saveViewer(QWidget* viewer) {
+    answerPasswordPrompt();
+    click(viewer, "Button4");
+}
+
 class ListsTest : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return QDir(db.dir()).filePath(name); }
@@ -391,7 +422,7 @@ TEST_F(ListsTest, ViewerEditsAndSavesInPlace) {
     click(w, "Button3");
     EXPECT_EQ(child<QLabel>(w, "Label2")->text(), QStringLiteral("(共 3 首)"));
 
-    click(w, "Button4");
+    saveViewer(w);
     EXPECT_EQ(ReadPlaylistFile(p), (QStringList{QStringLiteral("/b.mp3"), QStringLiteral("/c.mp3"),
                                                 QStringLiteral("/a.mp3")}));
     ASSERT_EQ(messages.shown().size(), 1);
@@ -402,13 +433,33 @@ TEST_F(ListsTest, ViewerEditsAndSavesInPlace) {
     EXPECT_TRUE(w.isNull());
 }
 
+TEST_F(ListsTest, ViewerSavesOnlyWithThePassword) {
+    db.setSetting(QStringLiteral("密码"), QStringLiteral("pw"));
+    const QString p = path(QStringLiteral("morning.pl3"));
+    WritePlaylistFile(p, twelveSongs());
+    TForm_lb w(p);
+    w.show();
+    click(&w, "Button2");
+    answerPasswordPrompt(QString(), true);
+    click(&w, "Button4");
+    answerPasswordPrompt(QStringLiteral("wrong"));
+    click(&w, "Button4");
+    EXPECT_EQ(ReadPlaylistFile(p), twelveSongs()) << "cancel or a wrong password writes nothing";
+    EXPECT_TRUE(w.isVisible());
+    answerPasswordPrompt(QStringLiteral("pw"));
+    click(&w, "Button4");
+    EXPECT_EQ(QFileInfo(p).size(), 0);
+    EXPECT_EQ(messages.texts(),
+              (QStringList{QStringLiteral("密码错误。"), QStringLiteral("保存列表成功。")}));
+}
+
 TEST_F(ListsTest, ViewerSavingAfterClearAllLeavesAnEmptyFile) {
     const QString p = path(QStringLiteral("morning.pl3"));
     WritePlaylistFile(p, twelveSongs());
     TForm_lb w(p);
     click(&w, "Button2");
     EXPECT_EQ(child<QLabel>(&w, "Label2")->text(), QStringLiteral("(共 0 首)"));
-    click(&w, "Button4");
+    saveViewer(&w);
     EXPECT_EQ(QFileInfo(p).size(), 0);
 }
 
@@ -424,7 +475,7 @@ TEST_F(ListsTest, ViewerOnAnUnreadableFileOpensEmptyAndSavingCreatesIt) {
 
     dialogs.songs = {{QStringLiteral("/新歌.mp3")}};
     click(&w, "Button1");
-    click(&w, "Button4");
+    saveViewer(&w);
     EXPECT_EQ(ReadPlaylistFile(p), QStringList{QStringLiteral("/新歌.mp3")});
     EXPECT_EQ(messages.last().text, QStringLiteral("保存列表成功。"));
 }
@@ -436,7 +487,7 @@ TEST_F(ListsTest, ViewerThatCannotWriteStaysOpenWithItsList) {
     messages.clear();
     dialogs.songs = {{QStringLiteral("/a.mp3")}};
     click(&w, "Button1");
-    click(&w, "Button4");
+    saveViewer(&w);
     ASSERT_EQ(messages.shown().size(), 1);
     EXPECT_TRUE(
         messages.last().text.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(p)));
@@ -466,7 +517,7 @@ TEST_F(ListsTest, ViewerNeverReplacesAFileItCouldNotRead) {
 
     // Once the thing is gone, saving creates the file as for a missing list.
     ASSERT_TRUE(QDir(p).removeRecursively());
-    click(&w, "Button4");
+    saveViewer(&w);
     EXPECT_EQ(ReadPlaylistFile(p), QStringList{QStringLiteral("/a.mp3")});
     EXPECT_EQ(messages.last().text, QStringLiteral("保存列表成功。"));
 }
@@ -474,24 +525,6 @@ TEST_F(ListsTest, ViewerNeverReplacesAFileItCouldNotRead) {
 // ---- main window ------------------------------------------------------------
 
 namespace {
-// Answers the next password prompt with the (empty) default password.
-void answerPasswordPrompt() {
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* prompt = qobject_cast<TForm_mm*>(w);
-            if (prompt && prompt->isVisible()) {
-                timer->stop();
-                timer->deleteLater();
-                prompt->Edit1->clear();
-                prompt->Button1Click();
-                return;
-            }
-        }
-    });
-    timer->start(5);
-}
-
 class MainWindowTest : public ListsTest {
 protected:
     // 2026-12-07 is a Monday.
