@@ -304,8 +304,9 @@ QString TDataModule1::ReadSetting(const QString& name) {
 }
 
 bool TDataModule1::WriteSetting(const QString& name, const QString& value) {
+    // Every value is text: a blank one is the empty text, never NULL.
     return ExecQuery(*qry_temp, QStringLiteral("update system1 set value1=? where name1=?"),
-                     {value, name});
+                     {value.isNull() ? QStringLiteral("") : value, name});
 }
 
 std::unique_ptr<QStringList> SplitText(const QString& text, const QString& separator) {

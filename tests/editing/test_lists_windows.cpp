@@ -329,6 +329,8 @@ TEST_F(WeekdayTest, OffersTheNamesThenNoneAndMatchesStoredValuesWithoutCase) {
     child<QComboBox>(&w, "ComboBox6")->setCurrentIndex(1);
     click(&w, "Button1");
     EXPECT_EQ(settings(), (QStringList{"Morning", "考试周", "", "", "无", "考试周", "无"}));
+    EXPECT_EQ(
+        db.scalar(QStringLiteral("select count(*) from system1 where value1 is null")).toInt(), 0);
     EXPECT_TRUE(messages.shown().isEmpty());
 }
 
