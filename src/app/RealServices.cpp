@@ -2,6 +2,7 @@
 
 #include "base/Services.h"
 #include "platform/AlsaMixer.h"
+#include "platform/DesktopFileManager.h"
 #include "platform/GstMediaDevice.h"
 #include "platform/LogindPowerControl.h"
 #include "platform/XdgAutostart.h"
@@ -10,10 +11,12 @@ void installRealServices() {
     static AlsaMixer mixer;
     static LogindPowerControl power;
     static XdgAutostart autostart;
+    static DesktopFileManager fileManager;
     Services::setMediaDeviceFactory(
         [](QObject* parent) { return std::make_unique<GstMediaDevice>(parent); });
     Services::setAudioOutputCheck(&GstMediaDevice::checkAudioOutput);
     Services::setMixer(&mixer);
     Services::setPower(&power);
     Services::setAutostart(&autostart);
+    Services::setFileManager(&fileManager);
 }

@@ -23,6 +23,7 @@ std::function<QString()> g_outputCheck;
 Mixer* g_mixer = nullptr;
 PowerControl* g_power = nullptr;
 Autostart* g_autostart = nullptr;
+FileManager* g_fileManager = nullptr;
 QString g_programDir;
 } // namespace
 
@@ -76,6 +77,13 @@ Autostart* autostart() {
 }
 void setAutostart(Autostart* autostart) {
     g_autostart = autostart;
+}
+
+FileManager* fileManager() {
+    return g_fileManager;
+}
+void setFileManager(FileManager* fileManager) {
+    g_fileManager = fileManager;
 }
 
 QString programDir() {

@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/MessageService.h"
 #include "platform/Autostart.h"
+#include "platform/FileManager.h"
 #include "platform/MediaDevice.h"
 #include "platform/Mixer.h"
 #include "platform/PowerControl.h"
@@ -34,6 +35,10 @@ void setPower(PowerControl* power);
 
 Autostart* autostart();
 void setAutostart(Autostart* autostart);
+
+// Opens files and shows them in the file manager; null when none is installed.
+FileManager* fileManager();
+void setFileManager(FileManager* fileManager);
 
 // Folder of the program, where gsk.db, dbpath.ini and help.html are looked
 // for. The environment variable VORN_HOME overrides it.
