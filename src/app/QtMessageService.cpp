@@ -1,5 +1,7 @@
 #include "app/QtMessageService.h"
 
+#include "app/VornApplication.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -10,7 +12,7 @@
 MessageService::Answer QtMessageService::show(const QString& text, const QString& caption,
                                               Icon icon, Buttons buttons) {
     // A box without a caption of its own shows the application title.
-    const QString title = caption.isEmpty() ? QApplication::applicationDisplayName() : caption;
+    const QString title = caption.isEmpty() ? VornApplication::title() : caption;
     if (qEnvironmentVariable("VORN_MESSAGES") == QLatin1String("stderr")) {
         std::fprintf(stderr, "%s: %s\n", qUtf8Printable(title), qUtf8Printable(text));
         std::fflush(stderr);

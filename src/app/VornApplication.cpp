@@ -2,10 +2,6 @@
 
 #include "base/MessageService.h"
 
-VornApplication::VornApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationDisplayName(title());
-}
-
 bool VornApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);

@@ -259,7 +259,10 @@ void TTrayIcon::activated(QSystemTrayIcon::ActivationReason reason) {
         TrayWndProc(TrayMouseMessage::LButtonUp);
         break;
     case QSystemTrayIcon::DoubleClick:
+        // The second press of a double click: its release is a click too,
+        // so two quick clicks put the window away and bring it back.
         TrayWndProc(TrayMouseMessage::LButtonDblClk);
+        TrayWndProc(TrayMouseMessage::LButtonUp);
         break;
     case QSystemTrayIcon::Context:
         m_nativeMenuShown = m_tray->contextMenu() != nullptr;

@@ -95,7 +95,7 @@ public:
     // A "minimised" report this soon after a restore is taken as the window
     // manager's late answer to an earlier minimise, and does not hide the
     // window again.
-    static constexpr int lateReportMs = 1500;
+    static constexpr int lateReportMs = 500;
 
 protected:
     // The minimise hook: the window's own handling always goes on.

@@ -258,8 +258,6 @@ TEST(GeneralErrorReport, AFailureNoWindowHandledIsShownAndTheProgramGoesOn) {
 }
 
 TEST(ApplicationTitle, BoxesWithoutACaptionOfTheirOwnShowIt) {
-    // As the program sets it when it starts.
-    QApplication::setApplicationDisplayName(VornApplication::title());
     QtMessageService service;
     QString caption;
     whenModal([&](QWidget* box) {
@@ -267,6 +265,5 @@ TEST(ApplicationTitle, BoxesWithoutACaptionOfTheirOwnShowIt) {
         box->close();
     });
     service.show("GetLineInfo Error", QString(), MessageService::Icon::None);
-    QApplication::setApplicationDisplayName(QString());
     EXPECT_EQ(caption, "播音系统 ");
 }

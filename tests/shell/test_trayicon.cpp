@@ -148,6 +148,8 @@ TEST(TrayIcon, DesktopActivationsMapToMouseMessages) {
     tray.OnClick = [&tray] { tray.log << QStringLiteral("click"); };
     emit tray.systemTrayIcon()->activated(QSystemTrayIcon::Trigger);
     EXPECT_EQ(tray.take(), list({"down:L", "click", "up:L"}));
+    emit tray.systemTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_EQ(tray.take(), list({"click", "up:L"})) << "a double click's second release";
     emit tray.systemTrayIcon()->activated(QSystemTrayIcon::Context);
     EXPECT_EQ(tray.take(), list({"down:R", "up:R", "menu"}));
     emit tray.systemTrayIcon()->activated(QSystemTrayIcon::MiddleClick);
