@@ -3,7 +3,7 @@
 #include "base/MessageService.h"
 #include "data/datamodule.h"
 
-#include <QPasswordDigestor>
+#include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
 #include <QStringList>
 
@@ -29,8 +29,7 @@ constexpr int kIterations = 20000;
 constexpr int kDigestBytes = 32;
 
 QByteArray derive(const QString& password, const QByteArray& salt, int iterations) {
-    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt,
-                                              iterations, kDigestBytes);
+    return pbkdf2Sha256(password.toUtf8(), salt, iterations, kDigestBytes);
 }
 
 bool sameBytes(const QByteArray& a, const QByteArray& b) {
@@ -51,6 +50,33 @@ QString storedForm(const QString& password) {
     return password.isEmpty() ? QString() : hash(password);
 }
 } // namespace
+
+QByteArray pbkdf2Sha256(const QByteArray& password, const QByteArray& salt, int iterations,
+                        int bytes) {
+    QMessageAuthenticationCode mac(QCryptographicHash::Sha256, password);
+    QByteArray key;
+    for (quint32 block = 1; key.size() < bytes; ++block) {
+        QByteArray index(4, Qt::Uninitialized);
+        index[0] = char(block >> 24);
+        index[1] = char(block >> 16);
+        index[2] = char(block >> 8);
+        index[3] = char(block);
+        mac.reset();
+        mac.addData(salt);
+        mac.addData(index);
+        QByteArray u = mac.result();
+        QByteArray t = u;
+        for (int i = 1; i < iterations; ++i) {
+            mac.reset();
+            mac.addData(u);
+            u = mac.result();
+            for (qsizetype j = 0; j < t.size(); ++j)
+                t[j] = char(t[j] ^ u[j]);
+        }
+        key += t;
+    }
+    return key.left(bytes);
+}
 
 QString hash(const QString& password) {
     QByteArray salt(16, Qt::Uninitialized);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class TDataModule1;
@@ -11,6 +12,11 @@ extern int password_ok;
 namespace Password {
 // Leading and trailing blanks and control characters removed.
 QString trimmed(const QString& text);
+
+// PBKDF2 with HMAC-SHA256 (RFC 8018): bytes of key derived from password and
+// salt in the given number of iterations.
+QByteArray pbkdf2Sha256(const QByteArray& password, const QByteArray& salt, int iterations,
+                        int bytes);
 
 // The password is stored as a salted PBKDF2-SHA256 digest in the text
 // "pbkdf2-sha256$<iterations>$<salt>$<digest>" (base64). The empty password

@@ -101,6 +101,19 @@ TEST_F(PasswordTest, APlainStoredPasswordIsReplacedByItsDigestWhenEntered) {
     EXPECT_TRUE(Password::matches("pbkdf2-sha256$x", "pbkdf2-sha256$x"));
 }
 
+TEST(PasswordDigest, DerivesTheStandardPbkdf2Sha256Keys) {
+    // Published test vectors of PBKDF2-HMAC-SHA256, so stored digests stay
+    // readable by any other implementation; 40 bytes span two blocks.
+    EXPECT_EQ(Password::pbkdf2Sha256("password", "salt", 1, 32).toHex(),
+              "120fb6cffcf8b32c43e7225256c4f837a86548c92ccc35480805987cb70be17b");
+    EXPECT_EQ(Password::pbkdf2Sha256("password", "salt", 4096, 32).toHex(),
+              "c5e478d59288c841aa530db6845c4c8d962893a001ce4e11a4963873aa98134a");
+    EXPECT_EQ(Password::pbkdf2Sha256("passwordPASSWORDpassword",
+                                     "saltSALTsaltSALTsaltSALTsaltSALTsalt", 4096, 40)
+                  .toHex(),
+              "348c89dbcbd32b2f32d814b8116e84cf2b17347ebc1800181c4e2a1fb8dd53e1c635518c7dac47e9");
+}
+
 TEST_F(PasswordTest, FailedWriteIsReportedAndNothingChanges) {
     db.setSetting("密码", "old");
     db.exec("create trigger no_update before update on system1 "
