@@ -4,6 +4,7 @@
 #include "platform/AlsaMixer.h"
 #include "platform/DesktopFileManager.h"
 #include "platform/GstMediaDevice.h"
+#include "platform/GstSongLengthProbe.h"
 #include "platform/LogindPowerControl.h"
 #include "platform/XdgAutostart.h"
 
@@ -14,6 +15,8 @@ void installRealServices() {
     static DesktopFileManager fileManager;
     Services::setMediaDeviceFactory(
         [](QObject* parent) { return std::make_unique<GstMediaDevice>(parent); });
+    Services::setSongLengthProbeFactory(
+        [](QObject* parent) { return std::make_unique<GstSongLengthProbe>(parent); });
     Services::setAudioOutputCheck(&GstMediaDevice::checkAudioOutput);
     Services::setMixer(&mixer);
     Services::setPower(&power);

@@ -19,6 +19,7 @@ SystemClock g_systemClock;
 MessageService* g_messages = &g_stderrMessages;
 const Clock* g_clock = &g_systemClock;
 MediaDeviceFactory g_mediaFactory;
+SongLengthProbeFactory g_lengthFactory;
 std::function<QString()> g_outputCheck;
 Mixer* g_mixer = nullptr;
 PowerControl* g_power = nullptr;
@@ -49,6 +50,13 @@ std::unique_ptr<MediaDevice> createMediaDevice(QObject* parent) {
 }
 void setMediaDeviceFactory(MediaDeviceFactory factory) {
     g_mediaFactory = std::move(factory);
+}
+
+std::unique_ptr<SongLengthProbe> createSongLengthProbe(QObject* parent) {
+    return g_lengthFactory ? g_lengthFactory(parent) : nullptr;
+}
+void setSongLengthProbeFactory(SongLengthProbeFactory factory) {
+    g_lengthFactory = std::move(factory);
 }
 
 QString audioOutputProblem() {

@@ -7,6 +7,7 @@
 #include "platform/MediaDevice.h"
 #include "platform/Mixer.h"
 #include "platform/PowerControl.h"
+#include "platform/SongLengthProbe.h"
 
 #include <QString>
 #include <functional>
@@ -22,6 +23,11 @@ void setClock(const Clock* clock);
 
 std::unique_ptr<MediaDevice> createMediaDevice(QObject* parent);
 void setMediaDeviceFactory(MediaDeviceFactory factory);
+
+// Measures song lengths for the song-list windows; null when none is
+// installed (the windows then show no lengths).
+std::unique_ptr<SongLengthProbe> createSongLengthProbe(QObject* parent);
+void setSongLengthProbeFactory(SongLengthProbeFactory factory);
 
 // Why sound would not reach a real output (empty: fine). Asked at start-up.
 QString audioOutputProblem();
