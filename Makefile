@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 DB ?= $(BUILD)/gsk.db
 
-.PHONY: all deps configure build run test bench clean format format-check
+.PHONY: all deps configure build run test bench clean format format-check tidy
 
 all: build
 
@@ -31,6 +31,9 @@ format:
 
 format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+tidy: build
+	@scripts/tidy.sh $(BUILD) $(JOBS)
 
 clean:
 	@rm -rf $(BUILD)

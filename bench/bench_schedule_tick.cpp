@@ -19,6 +19,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -41,7 +42,8 @@ double percentile(std::vector<int> values, double p) {
     if (values.empty())
         return 0;
     std::sort(values.begin(), values.end());
-    const size_t i = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
+    const size_t i =
+        std::min(values.size() - 1, size_t(std::lround(p * double(values.size() - 1))));
     return values[i];
 }
 } // namespace

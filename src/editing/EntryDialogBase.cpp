@@ -56,7 +56,7 @@ EntryDialogBase::EntryDialogBase(QWidget* owner) : QDialog(owner) {
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setModal(true);
 
-    auto named = [this](auto* w, const char* name) {
+    auto named = [](auto* w, const char* name) {
         w->setObjectName(QLatin1String(name));
         return w;
     };

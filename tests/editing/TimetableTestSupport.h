@@ -42,7 +42,7 @@ protected:
     static QTimer* onNextModal(std::function<void(QDialog*)> action) {
         auto* timer = new QTimer(qApp);
         timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, action = std::move(action)] {
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
