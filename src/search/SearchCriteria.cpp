@@ -8,6 +8,9 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 QDateTime FoundFileRecord::EntryTime() const {
     return QDateTime::fromMSecsSinceEpoch(ModifiedMs);
@@ -219,6 +222,31 @@ bool TContentCriteria::FileContainsPhrase(const QByteArray& nativePath,
     qint64 count = 0;
     bool atEnd = false;
 
+    // Whether the phrase stands at p and, for whole words, is bounded there. A
+    // match that ends with the bytes in the buffer is decided once more bytes
+    // follow: the kept bytes bring that start back in the next round.
+    const auto foundAt = [&](qint64 p) {
+        for (qint64 i = 0; i < length; ++i)
+            if (table[buf[p + i]] != phrase[i])
+                return false;
+        if (!WholeWord)
+            return true;
+        if (!CharTables::isDelimiter(p > 0 ? buf[p - 1] : byteBefore))
+            return false;
+        return p + length < count ? CharTables::isDelimiter(buf[p + length]) : atEnd;
+    };
+#ifdef __SSE2__
+    // A byte ORed with 0x20 equals a lower-case letter exactly when it is that
+    // letter in either case; other bytes are compared as they are.
+    const auto foldFor = [&](uchar c) {
+        return _mm_set1_epi8(table != CharTables::identity() && c >= 'a' && c <= 'z' ? 0x20 : 0);
+    };
+    const __m128i headByte = _mm_set1_epi8(char(phrase[0]));
+    const __m128i tailByte = _mm_set1_epi8(char(lastOfPhrase));
+    const __m128i headFold = foldFor(phrase[0]);
+    const __m128i tailFold = foldFor(lastOfPhrase);
+#endif
+
     for (;;) {
         if (abort && abort->load(std::memory_order_relaxed))
             return false;
@@ -234,27 +262,26 @@ bool TContentCriteria::FileContainsPhrase(const QByteArray& nativePath,
             count += got;
         }
         const qint64 lastStart = count - length;
-        for (qint64 p = 0; p <= lastStart;) {
+        qint64 p = 0;
+#ifdef __SSE2__
+        // Sixteen starts at a time: only where both the first and the last
+        // byte of the phrase fit is the whole phrase compared.
+        for (; p + 15 <= lastStart; p += 16) {
+            const __m128i head =
+                _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + p)), headFold);
+            const __m128i tail = _mm_or_si128(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + p + length - 1)), tailFold);
+            unsigned hits = unsigned(_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpeq_epi8(head, headByte), _mm_cmpeq_epi8(tail, tailByte))));
+            for (; hits; hits &= hits - 1)
+                if (foundAt(p + __builtin_ctz(hits)))
+                    return true;
+        }
+#endif
+        while (p <= lastStart) {
             const uchar under = table[buf[p + length - 1]];
-            if (under == lastOfPhrase) {
-                qint64 i = 0;
-                while (i + 1 < length && table[buf[p + i]] == phrase[i])
-                    ++i;
-                if (i + 1 == length) {
-                    if (!WholeWord)
-                        return true;
-                    const uchar before = p > 0 ? buf[p - 1] : byteBefore;
-                    if (CharTables::isDelimiter(before)) {
-                        if (p + length < count) {
-                            if (CharTables::isDelimiter(buf[p + length]))
-                                return true;
-                        } else if (atEnd) {
-                            return true;
-                        }
-                        // Otherwise the next block decides: this start is kept.
-                    }
-                }
-            }
+            if (under == lastOfPhrase && foundAt(p))
+                return true;
             p += m_skip[under];
         }
         if (atEnd)

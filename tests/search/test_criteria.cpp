@@ -1,6 +1,7 @@
 #include "search/SearchCriteria.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -192,6 +193,43 @@ TEST_F(ContentScan, ShortUnreadableAndEmptyCases) {
 
     std::atomic<bool> abort{true};
     EXPECT_FALSE(c.Matches(write("bell"), &abort));
+}
+
+// The scan against a plain reading of the rule, on random texts of a small
+// alphabet (so phrases occur often) and lengths that cross the block size.
+TEST_F(ContentScan, AgreesWithAPlainReadingOfTheRule) {
+    auto expected = [](const QByteArray& text, QByteArray phrase, bool wholeWord, bool ignoreCase) {
+        const QByteArray haystack = ignoreCase ? text.toLower() : text;
+        if (ignoreCase)
+            phrase = phrase.toLower();
+        for (qsizetype at = haystack.indexOf(phrase); at >= 0;
+             at = haystack.indexOf(phrase, at + 1)) {
+            const qsizetype end = at + phrase.size();
+            if (!wholeWord || ((at == 0 || CharTables::isDelimiter(uchar(text[at - 1]))) &&
+                               (end == text.size() || CharTables::isDelimiter(uchar(text[end])))))
+                return true;
+        }
+        return false;
+    };
+    QRandomGenerator random(11);
+    const QByteArray alphabet("aAbB _9[{");
+    auto randomText = [&](qsizetype length) {
+        QByteArray t(length, ' ');
+        for (char& c : t)
+            c = alphabet[random.bounded(int(alphabet.size()))];
+        return t;
+    };
+    for (int round = 0; round < 300; ++round) {
+        const qsizetype length =
+            round % 10 == 0 ? block + random.bounded(3 * block) : random.bounded(400);
+        const QByteArray text = randomText(length);
+        const QByteArray phrase = randomText(1 + random.bounded(round % 10 == 0 ? 12 : 4));
+        const bool wholeWord = random.bounded(2);
+        const bool ignoreCase = random.bounded(2);
+        ASSERT_EQ(contains(text, phrase, wholeWord, ignoreCase),
+                  expected(text, phrase, wholeWord, ignoreCase))
+            << "round " << round << " phrase " << phrase.constData();
+    }
 }
 
 TEST(ContentCriteria, DerivedStateFollowsPhraseAndCase) {
