@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,6 +191,22 @@ bool isFolder(int folder, const char* name, uchar type) {
 // --- the component ------------------------------------------------------------
 
 namespace {
+// Linux ignores the lower thread priorities of ordinary threads (idle has a
+// scheduling class of its own); a lower one is given as a higher nice value
+// of the worker alone, so the window and the sound go first when the CPU is
+// busy.
+void lowerOwnPriority(QThread::Priority priority) {
+    int nice = 0;
+    if (priority == QThread::LowPriority)
+        nice = 5;
+    else if (priority == QThread::LowestPriority)
+        nice = 10;
+    if (nice)
+        ::setpriority(PRIO_PROCESS, id_t(::gettid()), nice);
+}
+} // namespace
+
+namespace {
 // Runs this thread's pending events while it waits for the worker. Posted
 // events are sent explicitly as well: when the wait itself began inside a
 // posted event, the event loop does not enter that source again.
@@ -236,6 +253,7 @@ void TFindFile::StartSearch() {
     }
     try {
         m_searchThread = QThread::create([this] {
+            lowerOwnPriority(m_priority);
             try {
                 RunSearch();
             } catch (...) {
