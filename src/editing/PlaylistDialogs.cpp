@@ -27,12 +27,12 @@ void PlaylistDialogs::install(PlaylistDialogs* dialogs) {
     g_installed = dialogs;
 }
 
-QStringList QtPlaylistDialogs::chooseSongs(QWidget* parent) {
-    return QFileDialog::getOpenFileNames(parent, QString(), QString(), filter(songFilter));
+QStringList QtPlaylistDialogs::chooseSongs(QWidget* parent, const QString& startDir) {
+    return QFileDialog::getOpenFileNames(parent, QString(), startDir, filter(songFilter));
 }
 
-QString QtPlaylistDialogs::chooseListToOpen(QWidget* parent) {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter(openListFilter));
+QString QtPlaylistDialogs::chooseListToOpen(QWidget* parent, const QString& startDir) {
+    return QFileDialog::getOpenFileName(parent, QString(), startDir, filter(openListFilter));
 }
 
 QString QtPlaylistDialogs::chooseListToSave(QWidget* parent, const QString& startDir) {

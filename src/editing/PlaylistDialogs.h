@@ -12,10 +12,10 @@ class PlaylistDialogs {
 public:
     virtual ~PlaylistDialogs() = default;
 
-    // OpenDialog1: several song files; empty when cancelled.
-    virtual QStringList chooseSongs(QWidget* parent) = 0;
-    // OpenDialog2: one song-list file to open; empty when cancelled.
-    virtual QString chooseListToOpen(QWidget* parent) = 0;
+    // OpenDialog1: several song files, starting in startDir; empty when cancelled.
+    virtual QStringList chooseSongs(QWidget* parent, const QString& startDir) = 0;
+    // OpenDialog2: one song-list file to open, starting in startDir; empty when cancelled.
+    virtual QString chooseListToOpen(QWidget* parent, const QString& startDir) = 0;
     // SaveDialog1: the file to save to, starting in startDir; empty when cancelled.
     virtual QString chooseListToSave(QWidget* parent, const QString& startDir) = 0;
 
@@ -33,7 +33,7 @@ public:
 // The real dialogs (QFileDialog).
 class QtPlaylistDialogs : public PlaylistDialogs {
 public:
-    QStringList chooseSongs(QWidget* parent) override;
-    QString chooseListToOpen(QWidget* parent) override;
+    QStringList chooseSongs(QWidget* parent, const QString& startDir) override;
+    QString chooseListToOpen(QWidget* parent, const QString& startDir) override;
     QString chooseListToSave(QWidget* parent, const QString& startDir) override;
 };

@@ -1,109 +1,204 @@
 #include "editing/Unit_lbbj.h"
 
 #include "base/MessageService.h"
+#include "data/ExtraTables.h"
+#include "data/WindowPlace.h"
+#include "data/datamodule.h"
 #include "editing/PlaylistDialogs.h"
 #include "editing/PlaylistFile.h"
+#include "editing/SongListBox.h"
+#include "editing/SongListView.h"
 
-#include <QGuiApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
+#include <QShortcut>
+#include <QVBoxLayout>
 
 namespace {
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, int x, int y) {
+QPushButton* button(QWidget* parent, const char* name, const QString& caption,
+                    const QString& hint = {}) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
-    b->setGeometry(x, y, 100, 27);
+    b->setToolTip(hint);
+    b->setMinimumWidth(100);
     return b;
 }
 } // namespace
 
 TForm_lbbj::TForm_lbbj(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName(QStringLiteral("Form_lbbj"));
-    setWindowTitle(tr("歌曲列表编辑"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(669, 463);
 
     Label1 = new QLabel(SongList::editorCountText(0), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(16, 10, 300, 20);
-    ListBox1 = new QListWidget(this);
+    Label2 = new QLabel(this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ListBox1 = new SongListBox(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox1->setSortingEnabled(false);
-    ListBox1->setGeometry(16, 34, 513, 413);
+    ListBox1->setToolTip(tr("可从文件管理器拖入歌曲或文件夹，拖动歌曲可调整顺序"));
 
-    const int x = 548;
-    Button1 = button(this, "Button1", tr("添加歌曲..."), x, 34);
-    Button4 = button(this, "Button4", tr("清除全部"), x, 74);
-    Button6 = button(this, "Button6", tr("清除一首"), x, 114);
-    Button5 = button(this, "Button5", tr("打开列表..."), x, 174);
-    Button2 = button(this, "Button2", tr("保存列表..."), x, 214);
-    Button3 = button(this, "Button3", tr("关闭"), x, 420);
+    Button1 = button(this, "Button1", tr("添加歌曲..."));
+    Button4 = button(this, "Button4", tr("清除全部"));
+    Button6 = button(this, "Button6", tr("清除一首"), tr("删除选中的歌曲（Delete）"));
+    Button7 = button(this, "Button7", tr("上移"), tr("选中的歌曲上移一位（Ctrl+↑）"));
+    Button8 = button(this, "Button8", tr("下移"), tr("选中的歌曲下移一位（Ctrl+↓）"));
+    Button5 = button(this, "Button5", tr("打开列表..."));
+    Button2 = button(this, "Button2", tr("保存列表..."),
+                     tr("保存为歌曲列表文件（Ctrl+S 保存到当前文件）"));
+    Button3 = button(this, "Button3", tr("关闭"));
+
+    auto* heading = new QHBoxLayout;
+    heading->addWidget(Label1);
+    heading->addStretch(1);
+    heading->addWidget(Label2);
+    auto* left = new QVBoxLayout;
+    left->addLayout(heading);
+    left->addWidget(ListBox1, 1);
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {Button1, Button4, Button6})
+        buttons->addWidget(b);
+    buttons->addSpacing(12);
+    buttons->addWidget(Button7);
+    buttons->addWidget(Button8);
+    buttons->addSpacing(12);
+    buttons->addWidget(Button5);
+    buttons->addWidget(Button2);
+    buttons->addStretch(1);
+    buttons->addWidget(Button3);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(buttons);
+
+    m_view = new SongListView(ListBox1, Label1, &SongList::editorCountText, Label2, this);
+    connect(m_view, &SongListView::changed, this, &TForm_lbbj::updateTitle);
 
     connect(Button1, &QPushButton::clicked, this, &TForm_lbbj::Button1Click);
     connect(Button4, &QPushButton::clicked, this, &TForm_lbbj::Button4Click);
     connect(Button6, &QPushButton::clicked, this, &TForm_lbbj::Button6Click);
+    connect(Button7, &QPushButton::clicked, this, [this] { m_view->moveSelected(-1); });
+    connect(Button8, &QPushButton::clicked, this, [this] { m_view->moveSelected(+1); });
     connect(Button5, &QPushButton::clicked, this, &TForm_lbbj::Button5Click);
     connect(Button2, &QPushButton::clicked, this, &TForm_lbbj::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TForm_lbbj::Button3Click);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    connect(new QShortcut(QKeySequence::Delete, ListBox1, nullptr, nullptr, Qt::WidgetShortcut),
+            &QShortcut::activated, this, &TForm_lbbj::Button6Click);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), this), &QShortcut::activated, this,
+            [this] { m_view->moveSelected(-1); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down), this), &QShortcut::activated, this,
+            [this] { m_view->moveSelected(+1); });
+    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
+            &TForm_lbbj::saveInPlace);
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &TForm_lbbj::close);
+
+    updateTitle();
+    WindowPlace::remember(this, defaultSize);
 }
 
-void TForm_lbbj::showList() {
-    ListBox1->clear();
-    ListBox1->addItems(m_list.entries());
-    ListBox1->setCurrentRow(-1);
-    Label1->setText(SongList::editorCountText(m_list.count()));
+TForm_lbbj::~TForm_lbbj() = default;
+
+const SongList& TForm_lbbj::list() const {
+    return m_view->list();
+}
+
+void TForm_lbbj::updateTitle() {
+    QString title = tr("歌曲列表编辑");
+    if (!m_fileName.isEmpty())
+        title += QStringLiteral(" - ") + QFileInfo(m_fileName).fileName();
+    if (m_view->list().isModified())
+        title += QStringLiteral(" *");
+    setWindowTitle(title);
+    setWindowModified(m_view->list().isModified());
 }
 
 void TForm_lbbj::Button1Click() {
-    const QStringList files = PlaylistDialogs::current().chooseSongs(this);
-    m_list.append(files);
-    showList();
+    const QStringList songs =
+        PlaylistDialogs::current().chooseSongs(this, SongList::songStartDir());
+    if (!songs.isEmpty())
+        SongList::rememberSongDir(QFileInfo(songs.constFirst()).absolutePath());
+    m_view->append(songs);
 }
 
 void TForm_lbbj::Button4Click() {
-    m_list.clear();
-    showList();
+    m_view->clearAll();
 }
 
 void TForm_lbbj::Button6Click() {
-    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
-    if (!selected.isEmpty())
-        m_list.removeAt(ListBox1->row(selected.constFirst()));
-    showList();
+    m_view->removeSelected();
 }
 
 void TForm_lbbj::Button5Click() {
-    const QString path = PlaylistDialogs::current().chooseListToOpen(this);
+    const QString path =
+        PlaylistDialogs::current().chooseListToOpen(this, SongList::openStartDir());
     if (!path.isEmpty()) {
         try {
-            m_list.load(path);
+            m_view->list().load(path);
+            m_fileName = path;
         } catch (const PlaylistError& e) {
             msg::report(e);
         }
     }
-    showList();
+    m_view->show();
 }
 
 void TForm_lbbj::Button2Click() {
     const QString chosen =
         PlaylistDialogs::current().chooseListToSave(this, SongList::saveStartDir());
-    if (chosen.isEmpty())
-        return;
+    if (!chosen.isEmpty())
+        saveTo(SongList::withPlaylistSuffix(chosen));
+}
+
+void TForm_lbbj::saveInPlace() {
+    if (m_fileName.isEmpty())
+        Button2Click();
+    else
+        saveTo(m_fileName);
+}
+
+bool TForm_lbbj::saveTo(const QString& path) {
     try {
-        m_list.save(SongList::withPlaylistSuffix(chosen));
+        m_view->list().save(path);
     } catch (const PlaylistError& e) {
         msg::report(e);
+        return false;
     }
+    m_fileName = path;
+    SongList::rememberSaveDir(QFileInfo(path).absolutePath());
+    updateTitle();
+    return true;
 }
 
 void TForm_lbbj::Button3Click() {
     close();
+}
+
+void TForm_lbbj::closeEvent(QCloseEvent* event) {
+    // Unsaved changes are not dropped without a word: save, drop, or stay.
+    if (m_view->list().isModified()) {
+        switch (msg::service().show(tr("歌曲列表已修改，是否保存？"), tr("提示"),
+                                    MessageService::Icon::Question,
+                                    MessageService::Buttons::YesNoCancel)) {
+        case MessageService::Answer::Yes:
+            saveInPlace();
+            if (m_view->list().isModified()) { // not saved: cancelled or failed
+                event->ignore();
+                return;
+            }
+            break;
+        case MessageService::Answer::No:
+            break;
+        default:
+            event->ignore();
+            return;
+        }
+    }
+    QWidget::closeEvent(event);
 }

@@ -5,9 +5,11 @@
 #include "support/TestDatabase.h"
 
 #include "app/Unit_main_vorn.h"
+#include "base/Services.h"
 #include "editing/PlaylistDialogs.h"
 #include "editing/PlaylistFile.h"
 #include "editing/SongList.h"
+#include "editing/SongListBox.h"
 #include "editing/Unit_lbbj.h"
 #include "editing/Unit_lbch.h"
 #include "editing/Unit_sjsj.h"
@@ -20,9 +22,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <deque>
 #include <gtest/gtest.h>
 
@@ -37,9 +43,13 @@ public:
     std::deque<QString> opens;
     std::deque<QString> saves;
     QStringList saveStartDirs;
+    QStringList openStartDirs;
 
-    QStringList chooseSongs(QWidget*) override { return take(songs); }
-    QString chooseListToOpen(QWidget*) override { return take(opens); }
+    QStringList chooseSongs(QWidget*, const QString&) override { return take(songs); }
+    QString chooseListToOpen(QWidget*, const QString& startDir) override {
+        openStartDirs << startDir;
+        return take(opens);
+    }
     QString chooseListToSave(QWidget*, const QString& startDir) override {
         saveStartDirs << startDir;
         return take(saves);
@@ -169,10 +179,17 @@ TEST_F(ListsTest, EditorAddsRemovesAndCounts) {
     click(&w, "Button6"); // the removal left no row selected
     EXPECT_EQ(list->count(), 3);
 
+    // 清除全部 asks first; Cancel keeps the songs.
+    messages.nextAnswer(MessageService::Answer::Cancel);
+    click(&w, "Button4");
+    EXPECT_EQ(list->count(), 3);
     click(&w, "Button4");
     EXPECT_EQ(list->count(), 0);
     EXPECT_EQ(count->text(), QStringLiteral("共有歌曲：0"));
-    EXPECT_TRUE(messages.shown().isEmpty());
+    EXPECT_EQ(messages.texts(), QStringList(2, QStringLiteral("确定要清除全部歌曲吗？")));
+    EXPECT_EQ(messages.last().icon, MessageService::Icon::Question);
+    click(&w, "Button4"); // an empty list is not asked about
+    EXPECT_EQ(messages.shown().size(), 2);
 }
 
 TEST_F(ListsTest, EditorSavesIntoTheProgramsListFolderAndOpensAgain) {
@@ -391,7 +408,7 @@ TEST_F(ListsTest, ViewerShowsTheListNameAndCount) {
     const QString p = path(QStringLiteral("morning.pl3"));
     WritePlaylistFile(p, twelveSongs());
     TForm_lb w(p);
-    EXPECT_EQ(w.windowTitle(), QStringLiteral("查看歌曲列表内容"));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("查看歌曲列表内容 - morning.pl3"));
     EXPECT_EQ(child<QLabel>(&w, "Label1")->text(), QStringLiteral("歌曲列表文件名：morning.pl3"));
     EXPECT_EQ(child<QLabel>(&w, "Label2")->text(), QStringLiteral("(共 12 首)"));
     EXPECT_EQ(rows(child<QListWidget>(&w, "ListBox1")), twelveSongs());
@@ -452,7 +469,8 @@ TEST_F(ListsTest, ViewerSavesOnlyWithThePassword) {
     click(&w, "Button4");
     EXPECT_EQ(QFileInfo(p).size(), 0);
     EXPECT_EQ(messages.texts(),
-              (QStringList{QStringLiteral("密码错误。"), QStringLiteral("保存列表成功。")}));
+              (QStringList{QStringLiteral("确定要清除全部歌曲吗？"), QStringLiteral("密码错误。"),
+                           QStringLiteral("保存列表成功。")}));
 }
 
 TEST_F(ListsTest, ViewerSavingAfterClearAllLeavesAnEmptyFile) {
@@ -600,4 +618,217 @@ TEST_F(MainWindowTest, ToolbarOpensTheEditorAndTheAssignmentWhichReloadsToday) {
     click(assignments[0], "Button1");
     EXPECT_EQ(db.setting(QStringLiteral("星期一")), QStringLiteral("Mon"));
     EXPECT_EQ(db.dm().qry_show->recordCount(), 1); // reloaded when it closed
+}
+
+// ---- song lists like a music program ----------------------------------------
+
+TEST(SongListModel, MovesInsertsAndKnowsWhenItChanged) {
+    SongList list;
+    EXPECT_FALSE(list.isModified());
+    list.append({"a", "b", "c", "d"});
+    EXPECT_TRUE(list.isModified());
+    EXPECT_EQ(list.move(0, 4), 3) << "to the end";
+    EXPECT_EQ(list.entries(), (QStringList{"b", "c", "d", "a"}));
+    EXPECT_EQ(list.move(3, 1), 1);
+    EXPECT_EQ(list.entries(), (QStringList{"b", "a", "c", "d"}));
+    EXPECT_EQ(list.move(2, 2), 2) << "dropped on itself";
+    EXPECT_EQ(list.move(9, 0), -1);
+    list.insert(1, {"x", "y"});
+    EXPECT_EQ(list.entries(), (QStringList{"b", "x", "y", "a", "c", "d"}));
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath("l.pl3");
+    list.save(file);
+    EXPECT_FALSE(list.isModified());
+    list.removeAt(0);
+    EXPECT_TRUE(list.isModified());
+    list.load(file);
+    EXPECT_FALSE(list.isModified());
+    EXPECT_EQ(list.count(), 6);
+}
+
+TEST(SongListModel, DroppedFoldersGiveTheirSongsInNameOrder) {
+    QTemporaryDir dir;
+    QDir root(dir.path());
+    for (const char* name : {"10 校歌.mp3", "2 晨曲.MP3", "1 序曲.wav", "cover.jpg",
+                             "sub/3 午间.wma", "sub/deeper/4 尾声.mp3"}) {
+        root.mkpath(QFileInfo(root.filePath(QString::fromUtf8(name))).path());
+        QFile f(root.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    int skipped = 0;
+    const QString loose = root.filePath("10 校歌.mp3");
+    const QStringList songs =
+        SongList::songsIn({loose, root.filePath("cover.jpg"), dir.path()}, &skipped);
+    EXPECT_EQ(songs, (QStringList{loose, root.filePath("1 序曲.wav"), root.filePath("2 晨曲.MP3"),
+                                  loose, root.filePath("sub/3 午间.wma"),
+                                  root.filePath("sub/deeper/4 尾声.mp3")}));
+    EXPECT_EQ(skipped, 2) << "the picture dropped by itself and the one in the folder";
+}
+
+namespace {
+// Answers length requests from a table, a moment later like the real probe.
+class TableProbe : public SongLengthProbe {
+public:
+    using SongLengthProbe::SongLengthProbe;
+    static inline QHash<QString, qint64> lengths;
+    void request(const QString& path) override {
+        QMetaObject::invokeMethod(
+            this, [this, path] { emit measured(path, lengths.value(path, missing)); },
+            Qt::QueuedConnection);
+    }
+};
+
+class DeskListsTest : public ListsTest {
+protected:
+    void SetUp() override {
+        TableProbe::lengths = {{"/音乐/晨曲.mp3", 205000}, {"/音乐/校歌.mp3", 3600000}};
+        Services::setSongLengthProbeFactory(
+            [](QObject* parent) { return std::make_unique<TableProbe>(parent); });
+    }
+    void TearDown() override { Services::setSongLengthProbeFactory({}); }
+
+    // Drops local files on a list box, below its last row.
+    static void dropFiles(QListWidget* list, const QStringList& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& p : paths)
+            urls << QUrl::fromLocalFile(p);
+        data.setUrls(urls);
+        const QPointF below(10, list->viewport()->height() - 2);
+        QDragEnterEvent enter(below.toPoint(), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(list->viewport(), &enter);
+        QDropEvent drop(below, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(list->viewport(), &drop);
+        EXPECT_TRUE(drop.isAccepted());
+    }
+    // Key presses reach the active window only.
+    static void activate(QWidget* w) {
+        w->show();
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    }
+};
+} // namespace
+
+TEST_F(DeskListsTest, DroppedFilesAreAppendedInOrderAndShowTheirLengths) {
+    TForm_lbbj w;
+    w.show();
+    auto* list = child<QListWidget>(&w, "ListBox1");
+    const QString a = db.writeFile("晨曲.mp3"), b = db.writeFile("校歌.wav");
+    TableProbe::lengths.insert(a, 205000);
+    TableProbe::lengths.insert(b, 65000);
+    dialogs.songs = {{"/音乐/晨曲.mp3"}};
+    click(&w, "Button1");
+    dropFiles(list, {a, b});
+    EXPECT_EQ(rows(list), (QStringList{"/音乐/晨曲.mp3", a, b}));
+    EXPECT_EQ(child<QLabel>(&w, "Label1")->text(), QStringLiteral("共有歌曲：3"));
+    EXPECT_TRUE(child<QLabel>(&w, "Label2")->text().contains(QStringLiteral("计算中")));
+
+    QCoreApplication::processEvents(); // the answers arrive
+    EXPECT_EQ(list->item(0)->data(SongListBox::lengthTextRole).toString(), QStringLiteral("3:25"));
+    EXPECT_EQ(list->item(2)->data(SongListBox::lengthTextRole).toString(), QStringLiteral("1:05"));
+    EXPECT_EQ(child<QLabel>(&w, "Label2")->text(), QStringLiteral("总时长：7:55"));
+
+    dialogs.songs = {{"/音乐/校歌.mp3", "/不在了.mp3"}};
+    click(&w, "Button1");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->item(4)->data(SongListBox::lengthTextRole).toString(),
+              QStringLiteral("文件不存在"));
+    EXPECT_TRUE(list->item(4)->data(SongListBox::problemRole).toBool());
+    EXPECT_EQ(child<QLabel>(&w, "Label2")->text(),
+              QStringLiteral("总时长：1:07:55（另有 1 首无法读取）"));
+}
+
+TEST_F(DeskListsTest, SongsMoveUpAndDownByButtonKeyAndDrag) {
+    TForm_lbbj w;
+    activate(&w);
+    auto* list = child<SongListBox>(&w, "ListBox1");
+    dialogs.songs = {{"a.mp3", "b.mp3", "c.mp3"}};
+    click(&w, "Button1");
+    list->setCurrentRow(0);
+    click(&w, "Button8"); // 下移
+    EXPECT_EQ(rows(list), (QStringList{"b.mp3", "a.mp3", "c.mp3"}));
+    EXPECT_EQ(list->currentRow(), 1) << "the moved song stays selected";
+    QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(rows(list), (QStringList{"b.mp3", "c.mp3", "a.mp3"}));
+    click(&w, "Button8"); // already last
+    EXPECT_EQ(rows(list), (QStringList{"b.mp3", "c.mp3", "a.mp3"}));
+    click(&w, "Button7"); // 上移
+    EXPECT_EQ(rows(list), (QStringList{"b.mp3", "a.mp3", "c.mp3"}));
+
+    emit list->rowDragged(2, 0); // c dragged above b
+    EXPECT_EQ(rows(list), (QStringList{"c.mp3", "b.mp3", "a.mp3"}));
+    EXPECT_EQ(list->currentRow(), 0);
+
+    list->setCurrentRow(1);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(rows(list), (QStringList{"c.mp3", "a.mp3"}));
+    EXPECT_TRUE(w.windowTitle().endsWith(QStringLiteral(" *")));
+}
+
+TEST_F(DeskListsTest, ClosingWithUnsavedChangesAsksAndCtrlSSavesToTheOpenFile) {
+    const QString file = path("早操.pl3");
+    WritePlaylistFile(file, {"/a.mp3"});
+    QPointer<TForm_lbbj> w = new TForm_lbbj;
+    activate(w);
+    dialogs.opens = {file};
+    click(w, "Button5");
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("歌曲列表编辑 - 早操.pl3"));
+    dialogs.songs = {{"/b.mp3"}};
+    click(w, "Button1");
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("歌曲列表编辑 - 早操.pl3 *"));
+
+    messages.nextAnswer(MessageService::Answer::Cancel);
+    w->close();
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.last().text, QStringLiteral("歌曲列表已修改，是否保存？"));
+    EXPECT_EQ(messages.last().buttons, MessageService::Buttons::YesNoCancel);
+    EXPECT_TRUE(w->isVisible()) << "Cancel keeps the window and its list";
+
+    QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(ReadPlaylistFile(file), (QStringList{"/a.mp3", "/b.mp3"}));
+    EXPECT_TRUE(dialogs.saveStartDirs.isEmpty()) << "saved in place, no dialog";
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("歌曲列表编辑 - 早操.pl3"));
+
+    dialogs.songs = {{"/c.mp3"}};
+    click(w, "Button1");
+    messages.nextAnswer(MessageService::Answer::No);
+    QTest::keyClick(w, Qt::Key_Escape);
+    flushDeletes();
+    EXPECT_TRUE(w.isNull()) << "No closes without saving";
+    EXPECT_EQ(ReadPlaylistFile(file), (QStringList{"/a.mp3", "/b.mp3"}));
+
+    // The next editor's open dialog starts where the list was saved.
+    TForm_lbbj next;
+    click(&next, "Button5");
+    EXPECT_EQ(dialogs.openStartDirs.last(), db.dir());
+}
+
+TEST_F(DeskListsTest, ViewerTakesDropsAsksBeforeLosingChangesAndClosesOnEsc) {
+    const QString file = path("午间.pl3");
+    WritePlaylistFile(file, {"/a.mp3"});
+    QPointer<TForm_lb> w = new TForm_lb(file);
+    activate(w);
+    auto* list = child<QListWidget>(w, "ListBox1");
+    const QString song = db.writeFile("新歌.mp3");
+    dropFiles(list, {song});
+    EXPECT_EQ(rows(list), (QStringList{"/a.mp3", song}));
+    EXPECT_EQ(child<QLabel>(w, "Label2")->text(), QStringLiteral("(共 2 首)"));
+
+    messages.nextAnswer(MessageService::Answer::Yes);
+    answerPasswordPrompt();
+    QTest::keyClick(w, Qt::Key_Escape);
+    flushDeletes();
+    EXPECT_TRUE(w.isNull());
+    EXPECT_EQ(ReadPlaylistFile(file), (QStringList{"/a.mp3", song})) << "Yes saved it";
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral("歌曲列表已修改，是否保存？")});
+
+    QPointer<TForm_lb> unchanged = new TForm_lb(file);
+    activate(unchanged);
+    QTest::keyClick(unchanged, Qt::Key_Escape);
+    flushDeletes();
+    EXPECT_TRUE(unchanged.isNull()) << "nothing to ask about";
+    EXPECT_EQ(messages.shown().size(), 1);
 }
