@@ -17,7 +17,6 @@ void installRealServices() {
         [](QObject* parent) { return std::make_unique<GstMediaDevice>(parent); });
     Services::setSongLengthProbeFactory(
         [](QObject* parent) { return std::make_unique<GstSongLengthProbe>(parent); });
-    Services::setAudioOutputCheck(&GstMediaDevice::checkAudioOutput);
     Services::setMixer(&mixer);
     Services::setPower(&power);
     Services::setAutostart(&autostart);

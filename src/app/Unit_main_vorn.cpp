@@ -32,6 +32,7 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QTableView>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -59,6 +60,69 @@ QLabel* label(QWidget* parent, const char* name, const QString& text) {
     l->setObjectName(QLatin1String(name));
     return l;
 }
+
+// A notice that shows its whole text: wrapped (also inside long paths) and,
+// past a few lines, cut with "…" and shown whole in its tooltip.
+class NoticeLabel : public QLabel {
+public:
+    static constexpr int maxLines = 3;
+
+    explicit NoticeLabel(QWidget* parent) : QLabel(parent) {
+        setWordWrap(true);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    void setNotice(const QString& text) {
+        m_full = text;
+        setToolTip(text);
+        refit();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        refit();
+    }
+    void showEvent(QShowEvent* event) override {
+        QLabel::showEvent(event);
+        refit();
+    }
+
+private:
+    void refit() {
+        if (!isVisible()) {
+            setText(m_full); // laid out once it is shown
+            return;
+        }
+        const int width = qMax(40, contentsRect().width());
+        QString shown;
+        int lines = 0;
+        for (const QString& paragraph : m_full.split(QLatin1Char('\n'))) {
+            QTextLayout layout(paragraph, font());
+            QTextOption option;
+            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            layout.setTextOption(option);
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(width);
+                QString piece = paragraph.mid(line.textStart(), line.textLength());
+                if (++lines == maxLines && line.textStart() + line.textLength() < paragraph.size())
+                    piece = fontMetrics().elidedText(paragraph.mid(line.textStart()),
+                                                     Qt::ElideRight, width);
+                if (!shown.isEmpty())
+                    shown += QLatin1Char('\n');
+                shown += piece;
+                if (lines == maxLines)
+                    break;
+            }
+            layout.endLayout();
+            if (lines == maxLines)
+                break;
+        }
+        setText(shown);
+    }
+
+    QString m_full;
+};
 
 const char* const skyBlue = "background-color: #a6caf0;";
 } // namespace
@@ -185,8 +249,8 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     Label8 = label(m_playingPane, "Label8", QString());
     Label8->setAlignment(Qt::AlignCenter);
     Label8->setWordWrap(true);
-    Label_output = label(m_playingPane, "Label_output", QString());
-    Label_output->setWordWrap(true);
+    Label_output = new NoticeLabel(m_playingPane);
+    Label_output->setObjectName(QStringLiteral("Label_output"));
     Label_output->setStyleSheet(QStringLiteral("color: red;"));
     Label_output->hide();
 
@@ -246,10 +310,17 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
                     m_entryProblem += tr("：") + reason;
                 updateStatus();
             });
-    connect(m_schedule, &ScheduleClock::entryStarted, this, [this] {
+    connect(m_playback, &ScheduledPlayback::entryStarting, this, [this] {
         m_entryProblem.clear();
         updateStatus();
     });
+    // A song of the list that cannot be played is passed over; the desk says
+    // which and why until the next entry starts.
+    connect(m_playback, &ScheduledPlayback::failed, this,
+            [this](const QString& path, const QString& reason) {
+                m_entryProblem = reason + tr("：") + path;
+                updateStatus();
+            });
     connect(m_playback, &ScheduledPlayback::entryStarted, this, [this](const QString& startTime) {
         m_dm.qry_show->locate(QStringLiteral("开始时间"), startTime);
     });
@@ -337,6 +408,12 @@ void TForm_main_vorn::FormShow() {
 void TForm_main_vorn::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     FormShow();
+    if (!m_warmedUp && MediaPlayer2) {
+        // The sound output is made ready once the window is on screen, in
+        // the background, not with the first entry.
+        m_warmedUp = true;
+        QTimer::singleShot(100, MediaPlayer2, &MediaDevice::warmUp);
+    }
 }
 
 void TForm_main_vorn::setTitleText(const QString& title) {
@@ -492,8 +569,7 @@ void TForm_main_vorn::updateStatus() {
     for (const QString* text : {&m_deviceProblem, &m_outputProblem, &m_entryProblem})
         if (!text->isEmpty())
             lines << *text;
-    Label_output->setText(lines.join(QLatin1Char('\n')));
-    Label_output->setToolTip(Label_output->text());
+    static_cast<NoticeLabel*>(Label_output)->setNotice(lines.join(QLatin1Char('\n')));
     Label_output->setVisible(!lines.isEmpty());
 }
 

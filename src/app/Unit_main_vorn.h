@@ -125,6 +125,7 @@ private:
     QString m_deviceProblem;
     QString m_outputProblem;
     QString m_entryProblem;
+    bool m_warmedUp = false;
 };
 
 extern TForm_main_vorn* Form_main_vorn;

@@ -3,6 +3,9 @@
 #include "data/datamodule.h"
 #include "platform/MediaDevice.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -54,7 +57,23 @@ std::optional<qint64> measureSong(MediaDevice& device, const QString& path, QStr
             *error = why;
         return std::nullopt;
     };
-    if (!device.open(path)) {
+    // The device opens in the background; this waits for its answer in a
+    // local event loop, so the schedule's timers go on meanwhile.
+    bool refused = !device.open(path);
+    if (!refused && device.length() <= 0) {
+        QEventLoop wait;
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, &wait, &QEventLoop::quit);
+        QObject::connect(&device, &MediaDevice::lengthChanged, &wait, &QEventLoop::quit);
+        QObject::connect(&device, &MediaDevice::failed, &wait, [&] {
+            refused = true;
+            wait.quit();
+        });
+        limit.start(6000);
+        wait.exec();
+    }
+    if (refused) {
         const QString why = device.errorString();
         device.close();
         return fail(

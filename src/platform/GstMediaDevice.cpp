@@ -1,11 +1,18 @@
 #include "platform/GstMediaDevice.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
+#include <QMutex>
 #include <QThread>
+#include <QThreadPool>
+#include <QWaitCondition>
+#include <atomic>
+#include <cmath>
 #include <cstring>
+#include <gst/audio/gstaudiobasesink.h>
 #include <gst/gst.h>
+#include <gst/pbutils/pbutils.h>
 #include <mutex>
 
 namespace {
@@ -16,12 +23,15 @@ constexpr guint kPlayFlagAudio = 1u << 1;
 constexpr guint kPlayFlagSoftVolume = 1u << 4;
 
 constexpr int kOpenTimeoutMs = 5000;
-constexpr int kSeekTimeoutMs = 2000;
 constexpr int kRampMs = 80;
 constexpr int kRampStepMs = 10;
 // Sound already handed to the output when a fade to silence ends; halting
 // before it has been heard would cut it off with a click.
 constexpr int kOutputDrainMs = 150;
+constexpr int kRetryMs = 2000;
+
+QMutex g_outputLock;
+QString g_output; // the chosen output; empty: the system's default
 
 QString factoryName(GstElement* element) {
     GstElementFactory* factory = gst_element_get_factory(element);
@@ -69,29 +79,68 @@ QString noOutputText() {
     return GstMediaDevice::tr("没有可用的声音输出设备，广播将没有声音！");
 }
 
-// The audio sink the devices use: VORN_AUDIO_SINK or the automatic one.
-GstElement* makeAudioSink(QString* error) {
-    const QByteArray description = qgetenv("VORN_AUDIO_SINK").trimmed();
-    if (!description.isEmpty()) {
-        GError* err = nullptr;
-        GstElement* sink = gst_parse_bin_from_description(description.constData(), TRUE, &err);
-        if (!sink || err) {
-            *error = GstMediaDevice::tr("声音输出设置 VORN_AUDIO_SINK=\"%1\" 无效：%2")
-                         .arg(QString::fromLocal8Bit(description),
-                              err ? QString::fromUtf8(err->message) : QString());
-            if (err)
-                g_error_free(err);
-            if (sink)
-                gst_object_unref(sink);
-            return nullptr;
-        }
-        return sink;
+GstElement* parseSink(const QByteArray& description, const QString& what, QString* error) {
+    GError* err = nullptr;
+    GstElement* sink = gst_parse_bin_from_description(description.constData(), TRUE, &err);
+    if (!sink || err) {
+        *error = GstMediaDevice::tr("%1“%2”无效：%3")
+                     .arg(what, QString::fromLocal8Bit(description),
+                          err ? QString::fromUtf8(err->message) : QString());
+        if (err)
+            g_error_free(err);
+        if (sink)
+            gst_object_unref(sink);
+        return nullptr;
     }
+    return sink;
+}
+
+// The audio sink the devices use: VORN_AUDIO_SINK, the chosen output, or the
+// automatic one.
+GstElement* makeAudioSink(QString* error) {
+    const QByteArray forced = qgetenv("VORN_AUDIO_SINK").trimmed();
+    if (!forced.isEmpty())
+        return parseSink(forced, QStringLiteral("声音输出设置 VORN_AUDIO_SINK="), error);
+    const QString chosen = GstMediaDevice::output();
+    if (!chosen.isEmpty())
+        return parseSink(chosen.toUtf8(), GstMediaDevice::tr("声音输出"), error);
     GstElement* sink = gst_element_factory_make("autoaudiosink", nullptr);
     if (!sink)
         *error = GstMediaDevice::tr("找不到 GStreamer 的 autoaudiosink（请安装 "
                                     "gstreamer1.0-plugins-good）。");
     return sink;
+}
+
+QByteArray uriOf(const QString& fileName) {
+    gchar* uri = gst_filename_to_uri(
+        QFile::encodeName(QFileInfo(fileName).absoluteFilePath()).constData(), nullptr);
+    const QByteArray out(uri ? uri : "");
+    g_free(uri);
+    return out;
+}
+
+// True when the element is a sound card or sound server output (or inside one).
+bool isAudioOutput(GstObject* object) {
+    for (GstObject* o = object; o; o = GST_OBJECT_PARENT(o))
+        if (GST_IS_AUDIO_BASE_SINK(o))
+            return true;
+    return false;
+}
+
+MediaDevice::Failure failureOf(const GError* err) {
+    if (!err)
+        return MediaDevice::Failure::Other;
+    if (err->domain == GST_RESOURCE_ERROR) {
+        if (err->code == GST_RESOURCE_ERROR_NOT_FOUND)
+            return MediaDevice::Failure::Missing;
+        if (err->code == GST_RESOURCE_ERROR_NOT_AUTHORIZED ||
+            err->code == GST_RESOURCE_ERROR_OPEN_READ || err->code == GST_RESOURCE_ERROR_READ)
+            return MediaDevice::Failure::Unreadable;
+        return MediaDevice::Failure::Other;
+    }
+    if (err->domain == GST_STREAM_ERROR || err->domain == GST_CORE_ERROR)
+        return MediaDevice::Failure::Undecodable;
+    return MediaDevice::Failure::Other;
 }
 
 // --- MP3 frame headers -------------------------------------------------------
@@ -140,6 +189,318 @@ bool parseMp3Header(const uchar* p, Mp3Frame& frame) {
 }
 } // namespace
 
+// --- streams -----------------------------------------------------------------
+
+namespace {
+// Who receives what the device's thread, the streaming threads and the probes
+// find out. Cleared when the device goes; late news is then dropped.
+struct Owner {
+    QMutex lock;
+    GstMediaDevice* device = nullptr;
+
+    void post(std::function<void(GstMediaDevice*)> fn) {
+        QMutexLocker locked(&lock);
+        if (!device)
+            return;
+        GstMediaDevice* d = device;
+        QMetaObject::invokeMethod(
+            d, [d, fn = std::move(fn)] { fn(d); }, Qt::QueuedConnection);
+    }
+};
+} // namespace
+
+struct GstMediaDevice::Stream {
+    int index = 0;
+    std::shared_ptr<Owner> owner;
+    // Opens so far; stamped on bus messages so that news of an earlier file
+    // is told apart.
+    std::atomic<int> generation{0};
+
+    QMutex elementLock; // guards playbin for the caller's thread
+    GstElement* playbin = nullptr;
+
+    QMutex nextLock; // guards the four below, read by about-to-finish
+    QWaitCondition nextDecided;
+    QByteArray nextUri;
+    QByteArray switchedTo;
+    bool nextPending = false; // a next song is still being tried
+    int nextToken = 0;
+    int releases = 0; // a waiting streaming thread gives up when this moves
+
+    // The volume a file is opened at (the latest the caller set).
+    std::atomic<double> volume{1.0};
+    // Used on the device's thread only.
+    double prerolledVolume = 1.0;
+
+    ~Stream() { destroy(); }
+
+    // A new reference to the playbin, or null.
+    GstElement* ref() {
+        QMutexLocker locked(&elementLock);
+        return playbin ? GST_ELEMENT(gst_object_ref(playbin)) : nullptr;
+    }
+
+    bool build(QString* error);
+    void destroy();
+    void releaseWaiter();
+    void open(int gen, const QByteArray& uri, qint64 at, bool andPlay);
+    void play(int gen, bool fromStart, bool restart);
+    void setState(int gen, GstState state, bool rewind);
+    void seek(int gen, qint64 ms);
+
+    static GstBusSyncReply onBus(GstBus*, GstMessage* message, gpointer data);
+    static void onAboutToFinish(GstElement* playbin, gpointer data);
+};
+
+struct GstMediaDevice::Slot {
+    std::shared_ptr<Stream> stream;
+    int generation = 0;
+    int haltToken = 0; // a halt put off until a fade ends is void once this moves
+    QString file;
+    Mode mode = Mode::NotOpen;
+    bool ready = false;  // prerolled
+    bool failed = false; // the file cannot be played
+    bool atEnd = false;  // played to the end
+    bool needsRestart = false;
+    bool cue = false;
+    bool outputLost = false;
+    qint64 length = 0;
+    qint64 framesLength = -1;
+    qint64 seekTarget = -1; // a seek not yet done
+    mutable qint64 lastPosition = 0;
+    double volume = 1.0;
+    QString next; // accepted as the next song
+};
+
+GstBusSyncReply GstMediaDevice::Stream::onBus(GstBus*, GstMessage* message, gpointer data) {
+    auto* s = static_cast<Stream*>(data);
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS:
+    case GST_MESSAGE_ERROR:
+    case GST_MESSAGE_STREAM_START:
+    case GST_MESSAGE_DURATION_CHANGED:
+        break;
+    default:
+        return GST_BUS_DROP;
+    }
+    const int gen = s->generation.load();
+    const int index = s->index;
+    gst_message_ref(message);
+    QMutexLocker locked(&s->owner->lock);
+    if (GstMediaDevice* d = s->owner->device) {
+        QMetaObject::invokeMethod(
+            d,
+            [d, index, gen, message] {
+                d->handleMessage(index, gen, message);
+                gst_message_unref(message);
+            },
+            Qt::QueuedConnection);
+    } else {
+        gst_message_unref(message);
+    }
+    return GST_BUS_DROP;
+}
+
+void GstMediaDevice::Stream::onAboutToFinish(GstElement* playbin, gpointer data) {
+    // On a streaming thread, near the end of the song's data: the next song
+    // is set now so that its sound follows without a gap.
+    auto* s = static_cast<Stream*>(data);
+    QMutexLocker locked(&s->nextLock);
+    // A short song may have all its data read long before it ends: the next
+    // one still being tried is waited for here (the output meanwhile plays
+    // what it holds).
+    // A song whose data was all read at its start is also given the time
+    // until shortly before its end for a next song to be set at all.
+    gint64 position = 0;
+    gint64 duration = 0;
+    qint64 leftMs = 0;
+    if (!gst_element_query_position(playbin, GST_FORMAT_TIME, &position) || position < 0)
+        position = 0; // still prerolling
+    if (gst_element_query_duration(playbin, GST_FORMAT_TIME, &duration) && duration > position)
+        leftMs = (duration - position) / GST_MSECOND;
+    QDeadlineTimer mayStillCome(qMax<qint64>(0, leftMs - 500));
+    QDeadlineTimer tried(kOpenTimeoutMs);
+    const int releases = s->releases;
+    while (s->nextUri.isEmpty() && s->releases == releases) {
+        const QDeadlineTimer& until = s->nextPending ? tried : mayStillCome;
+        if (until.hasExpired() || !s->nextDecided.wait(&s->nextLock, until)) {
+            if (!s->nextPending || tried.hasExpired())
+                break;
+        }
+    }
+    if (s->nextUri.isEmpty() || s->releases != releases)
+        return;
+    g_object_set(playbin, "uri", s->nextUri.constData(), nullptr);
+    s->switchedTo = s->nextUri;
+    s->nextUri.clear();
+}
+
+bool GstMediaDevice::Stream::build(QString* error) {
+    if (playbin)
+        return true;
+    initGStreamer();
+    GstElement* bin = gst_element_factory_make("playbin", nullptr);
+    if (!bin) {
+        *error = tr("找不到 GStreamer 的 playbin（请安装 gstreamer1.0-plugins-base）。");
+        return false;
+    }
+    GstElement* sink = makeAudioSink(error);
+    if (!sink) {
+        gst_object_unref(bin);
+        return false;
+    }
+    g_object_set(bin, "audio-sink", sink, "flags", kPlayFlagAudio | kPlayFlagSoftVolume, nullptr);
+    gst_object_ref_sink(bin);
+    GstBus* bus = gst_element_get_bus(bin);
+    gst_bus_set_sync_handler(bus, &Stream::onBus, this, nullptr);
+    gst_object_unref(bus);
+    g_signal_connect(bin, "about-to-finish", G_CALLBACK(&Stream::onAboutToFinish), this);
+    {
+        QMutexLocker locked(&elementLock);
+        playbin = bin;
+    }
+    // The output is opened now, not when the first song is due.
+    const bool opened = gst_element_set_state(bin, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+    QString problem;
+    if (!opened)
+        problem = tr("声音输出设备无法打开，广播将没有声音！");
+    else if (autoSinkFellBack(sink))
+        problem = noOutputText();
+    owner->post([problem](GstMediaDevice* d) { d->reportOutput(problem); });
+    return true;
+}
+
+void GstMediaDevice::Stream::releaseWaiter() {
+    // A streaming thread waiting for a next song must not hold a state change.
+    QMutexLocker locked(&nextLock);
+    ++releases;
+    nextDecided.wakeAll();
+}
+
+void GstMediaDevice::Stream::destroy() {
+    releaseWaiter();
+    GstElement* bin = nullptr;
+    {
+        QMutexLocker locked(&elementLock);
+        bin = playbin;
+        playbin = nullptr;
+    }
+    if (!bin)
+        return;
+    gst_element_set_state(bin, GST_STATE_NULL);
+    GstBus* bus = gst_element_get_bus(bin);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+    g_signal_handlers_disconnect_by_data(bin, this);
+    gst_object_unref(bin);
+}
+
+void GstMediaDevice::Stream::open(int gen, const QByteArray& uri, qint64 at, bool andPlay) {
+    QString error;
+    if (!build(&error)) {
+        owner->post([index = index, gen, error](GstMediaDevice* d) {
+            d->reportOutput(error);
+            d->handleOpened(index, gen, false, error, -2);
+        });
+        return;
+    }
+    const double volume = this->volume.load();
+    // Back to READY drops the earlier file; its messages end here.
+    releaseWaiter();
+    gst_element_set_state(playbin, GST_STATE_READY);
+    generation.store(gen);
+    g_object_set(playbin, "uri", uri.constData(), "volume", volume, nullptr);
+    GstStateChangeReturn ret = gst_element_set_state(playbin, GST_STATE_PAUSED);
+    if (ret == GST_STATE_CHANGE_ASYNC)
+        ret = gst_element_get_state(playbin, nullptr, nullptr, kOpenTimeoutMs * GST_MSECOND);
+    bool ok = ret == GST_STATE_CHANGE_SUCCESS || ret == GST_STATE_CHANGE_NO_PREROLL;
+    QString why;
+    if (ok) {
+        gint audioStreams = 0;
+        g_object_get(playbin, "n-audio", &audioStreams, nullptr);
+        if (audioStreams < 1) {
+            ok = false;
+            why = tr("文件中没有可播放的声音");
+        }
+    } else if (ret == GST_STATE_CHANGE_ASYNC) {
+        why = tr("打开超时");
+    }
+    if (!ok) {
+        gst_element_set_state(playbin, GST_STATE_READY);
+    } else {
+        if (at > 0)
+            gst_element_seek_simple(playbin, GST_FORMAT_TIME,
+                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                    at * GST_MSECOND);
+        prerolledVolume = volume;
+        if (andPlay)
+            gst_element_set_state(playbin, GST_STATE_PLAYING);
+    }
+    gchar* file = g_filename_from_uri(uri.constData(), nullptr, nullptr);
+    const qint64 frames = ok && file ? mp3LengthFromFrames(QFile::decodeName(file)) : -1;
+    g_free(file);
+    owner->post([index = index, gen, ok, why, frames](GstMediaDevice* d) {
+        d->handleOpened(index, gen, ok, why, frames);
+    });
+}
+
+void GstMediaDevice::Stream::play(int gen, bool fromStart, bool restart) {
+    if (!playbin || generation.load() != gen)
+        return;
+    if (restart) {
+        // The stream stopped on an error: start it again from the beginning.
+        gst_element_set_state(playbin, GST_STATE_READY);
+        gst_element_set_state(playbin, GST_STATE_PAUSED);
+    } else {
+        // The sink holds the first piece of sound since the file was
+        // prerolled, at the volume of that moment. After a volume change it
+        // is prerolled again at the same place, so that piece does not sound
+        // at the old level.
+        gdouble volume = 1.0;
+        g_object_get(playbin, "volume", &volume, nullptr);
+        gint64 pos = 0;
+        if (fromStart || std::abs(volume - prerolledVolume) > 1e-6) {
+            if (!fromStart &&
+                (!gst_element_query_position(playbin, GST_FORMAT_TIME, &pos) || pos < 0))
+                pos = 0;
+            gst_element_seek_simple(playbin, GST_FORMAT_TIME,
+                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                    pos);
+            prerolledVolume = volume;
+        }
+    }
+    gst_element_set_state(playbin, GST_STATE_PLAYING);
+}
+
+void GstMediaDevice::Stream::setState(int gen, GstState state, bool rewind) {
+    if (!playbin || generation.load() != gen)
+        return;
+    if (state <= GST_STATE_READY)
+        releaseWaiter();
+    gst_element_set_state(playbin, state);
+    if (rewind) {
+        gst_element_seek_simple(playbin, GST_FORMAT_TIME,
+                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), 0);
+        gdouble volume = 1.0;
+        g_object_get(playbin, "volume", &volume, nullptr);
+        prerolledVolume = volume;
+    }
+}
+
+void GstMediaDevice::Stream::seek(int gen, qint64 ms) {
+    if (!playbin || generation.load() != gen)
+        return;
+    gst_element_seek_simple(playbin, GST_FORMAT_TIME,
+                            GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                            ms * GST_MSECOND);
+    gst_element_get_state(playbin, nullptr, nullptr, kOpenTimeoutMs * GST_MSECOND);
+    owner->post([index = index, gen, ms](GstMediaDevice* d) {
+        Slot& slot = *d->m_slots[index];
+        if (slot.generation == gen && slot.seekTarget == ms)
+            slot.seekTarget = -1;
+    });
+}
+
 // --- set-up ------------------------------------------------------------------
 
 void GstMediaDevice::initGStreamer() {
@@ -150,166 +511,78 @@ void GstMediaDevice::initGStreamer() {
     });
 }
 
+void GstMediaDevice::setOutput(const QString& sinkDescription) {
+    QMutexLocker locked(&g_outputLock);
+    g_output = sinkDescription.trimmed();
+}
+
+QString GstMediaDevice::output() {
+    QMutexLocker locked(&g_outputLock);
+    return g_output;
+}
+
+namespace {
+// The thread of a device: runs what is posted to it, in order.
+class DeviceThread : public QThread {
+protected:
+    void run() override { exec(); }
+};
+} // namespace
+
 GstMediaDevice::GstMediaDevice(QObject* parent) : MediaDevice(parent) {
-    initGStreamer();
+    auto owner = std::make_shared<Owner>();
+    owner->device = this;
+    for (int i = 0; i < 2; ++i) {
+        m_slots[i] = std::make_unique<Slot>();
+        m_slots[i]->stream = std::make_shared<Stream>();
+        m_slots[i]->stream->index = i;
+        m_slots[i]->stream->owner = owner;
+    }
+    m_thread = new DeviceThread;
+    m_worker = new QObject;
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    m_thread->start();
+
     m_rampTimer.setInterval(kRampStepMs);
     m_rampTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_rampTimer, &QTimer::timeout, this, &GstMediaDevice::rampStep);
+    m_retryTimer.setInterval(kRetryMs);
+    connect(&m_retryTimer, &QTimer::timeout, this, &GstMediaDevice::retryOutput);
 }
 
 GstMediaDevice::~GstMediaDevice() {
-    destroyPipeline();
-}
-
-bool GstMediaDevice::ensurePipeline() {
-    if (m_playbin)
-        return true;
-    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
-    if (!playbin) {
-        m_error = tr("找不到 GStreamer 的 playbin（请安装 gstreamer1.0-plugins-base）。");
-        return false;
+    {
+        std::shared_ptr<Owner> owner = m_slots[0]->stream->owner;
+        QMutexLocker locked(&owner->lock);
+        owner->device = nullptr;
     }
-    GstElement* sink = makeAudioSink(&m_error);
-    if (!sink) {
-        gst_object_unref(playbin);
-        return false;
-    }
-    g_object_set(playbin, "audio-sink", sink, "flags", kPlayFlagAudio | kPlayFlagSoftVolume,
-                 nullptr);
-    m_playbin = GST_ELEMENT(gst_object_ref_sink(playbin));
-    m_bus = gst_element_get_bus(m_playbin);
-
-    // The bus's descriptor is readable while messages wait on the bus.
-    GPollFD fd;
-    gst_bus_get_pollfd(m_bus, &fd);
-    m_busNotifier = new QSocketNotifier(fd.fd, QSocketNotifier::Read, this);
-    connect(m_busNotifier, &QSocketNotifier::activated, this, &GstMediaDevice::readBus);
-    return true;
-}
-
-void GstMediaDevice::destroyPipeline() {
-    m_rampTimer.stop();
-    delete m_busNotifier.data();
-    if (m_playbin) {
-        gst_element_set_state(m_playbin, GST_STATE_NULL);
-        gst_object_unref(m_bus);
-        gst_object_unref(m_playbin);
-        m_bus = nullptr;
-        m_playbin = nullptr;
-    }
-}
-
-// --- bus ---------------------------------------------------------------------
-
-int GstMediaDevice::waitFor(int messageTypes, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (m_bus) {
-        const qint64 left = timeoutMs - clock.elapsed();
-        if (left <= 0)
-            return 0;
-        GstMessage* message = gst_bus_timed_pop(m_bus, GstClockTime(left) * GST_MSECOND);
-        if (!message)
-            return 0;
-        const int type = GST_MESSAGE_TYPE(message);
-        // Only the pipeline's own ASYNC_DONE means that it settled.
-        const bool fromPipeline = GST_MESSAGE_SRC(message) == GST_OBJECT(m_playbin);
-        handleMessage(message);
-        gst_message_unref(message);
-        if ((type & messageTypes) && (type != GST_MESSAGE_ASYNC_DONE || fromPipeline))
-            return type;
-    }
-    return 0;
-}
-
-void GstMediaDevice::readBus() {
-    while (m_bus) {
-        GstMessage* message = gst_bus_pop(m_bus);
-        if (!message)
-            break;
-        handleMessage(message);
-        gst_message_unref(message);
-    }
-}
-
-void GstMediaDevice::handleMessage(GstMessage* message) {
-    switch (GST_MESSAGE_TYPE(message)) {
-    case GST_MESSAGE_EOS:
-        if (m_mode == Mode::Playing) {
-            gst_element_set_state(m_playbin, GST_STATE_PAUSED);
-            songEnded();
-        }
-        break;
-    case GST_MESSAGE_ERROR: {
-        GError* err = nullptr;
-        gchar* debug = nullptr;
-        gst_message_parse_error(message, &err, &debug);
-        m_playError = err ? QString::fromUtf8(err->message) : tr("未知错误");
-        if (err)
-            g_error_free(err);
-        g_free(debug);
-        if (m_mode == Mode::Playing || m_mode == Mode::Paused) {
-            // A damaged file: the song ends here, the rest of the day goes on.
-            gst_element_set_state(m_playbin, GST_STATE_READY);
-            m_needsRestart = true;
-            m_error = tr("播放“%1”时出错：%2").arg(m_file, m_playError);
-            qWarning("vorn: %s", qUtf8Printable(m_error));
-            songEnded();
-        }
-        break;
-    }
-    case GST_MESSAGE_DURATION_CHANGED:
-    case GST_MESSAGE_ASYNC_DONE:
-        if (m_mode != Mode::NotOpen)
-            updateLength();
-        break;
-    default:
-        break;
-    }
-}
-
-void GstMediaDevice::songEnded() {
-    m_atEnd = true;
-    m_mode = Mode::Stopped;
-    m_rampTimer.stop();
-    applyVolume(m_targetVolume / 1000.0);
-    if (m_notify && !m_finishedPending) {
-        m_finishedPending = true;
-        QMetaObject::invokeMethod(this, &GstMediaDevice::deliverFinished, Qt::QueuedConnection);
-    }
-}
-
-void GstMediaDevice::deliverFinished() {
-    if (!m_finishedPending)
-        return; // the file was closed, stopped or replayed in the meantime
-    m_finishedPending = false;
-    if (m_notify)
-        emit finished();
-}
-
-void GstMediaDevice::updateLength() {
-    if (m_framesLength > 0) {
-        m_length = m_framesLength;
-        return;
-    }
-    gint64 duration = 0;
-    if (m_playbin && gst_element_query_duration(m_playbin, GST_FORMAT_TIME, &duration) &&
-        duration > 0)
-        m_length = duration / GST_MSECOND;
-}
-
-void GstMediaDevice::checkOutput() {
-    GstElement* sink = nullptr;
-    g_object_get(m_playbin, "audio-sink", &sink, nullptr);
-    if (!sink)
-        return;
-    const QString problem = autoSinkFellBack(sink) ? noOutputText() : QString();
-    gst_object_unref(sink);
-    if (problem == m_outputProblem)
-        return;
-    m_outputProblem = problem;
+    // The streams are taken down on the device's thread, which then ends by
+    // itself; nothing here waits for it.
+    std::shared_ptr<Stream> a = m_slots[0]->stream;
+    std::shared_ptr<Stream> b = m_slots[1]->stream;
+    post([a, b] {
+        a->destroy();
+        b->destroy();
+    });
     QMetaObject::invokeMethod(
-        this, [this, problem] { emit outputProblem(problem); }, Qt::QueuedConnection);
+        m_worker, [t = m_thread] { t->quit(); }, Qt::QueuedConnection);
+}
+
+void GstMediaDevice::post(std::function<void()> fn) {
+    QMetaObject::invokeMethod(m_worker, std::move(fn), Qt::QueuedConnection);
+}
+
+void GstMediaDevice::warmUp() {
+    for (auto& slot : m_slots) {
+        std::shared_ptr<Stream> s = slot->stream;
+        post([s] {
+            QString error;
+            if (!s->build(&error))
+                s->owner->post([error](GstMediaDevice* d) { d->reportOutput(error); });
+        });
+    }
 }
 
 QString GstMediaDevice::checkAudioOutput() {
@@ -329,258 +602,629 @@ QString GstMediaDevice::checkAudioOutput() {
     return problem;
 }
 
-// --- operations --------------------------------------------------------------
-
-void GstMediaDevice::resetPlaybackState() {
-    m_atEnd = false;
-    m_needsRestart = false;
-    m_finishedPending = false;
-    m_lastPosition = 0;
+void GstMediaDevice::reportOutput(const QString& problem) {
+    if (problem == m_outputProblem)
+        return;
+    m_outputProblem = problem;
+    emit outputProblem(problem);
 }
 
-bool GstMediaDevice::open(const QString& fileName) {
-    close();
+// --- what the streams report -------------------------------------------------
+
+void GstMediaDevice::handleOpened(int index, int gen, bool ok, const QString& why,
+                                  qint64 framesLength) {
+    Slot& slot = *m_slots[index];
+    if (slot.generation != gen || slot.failed)
+        return;
+    if (!ok) {
+        if (slot.outputLost)
+            return; // the retry goes on
+        // -2: the output could not be made at all.
+        slotFailed(slot, framesLength == -2 ? Failure::Output : Failure::Undecodable,
+                   why.isEmpty() ? tr("无法打开") : why);
+        return;
+    }
+    slot.ready = true;
+    slot.framesLength = framesLength;
+    if (slot.outputLost) {
+        slot.outputLost = false;
+        m_retryTimer.stop();
+        reportOutput(QString());
+    }
+    updateLength(slot);
+}
+
+void GstMediaDevice::handleMessage(int index, int gen, GstMessage* message) {
+    Slot& slot = *m_slots[index];
+    if (slot.generation != gen || slot.mode == Mode::NotOpen)
+        return;
+    const bool isActive = &slot == &active();
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS:
+        if (isActive && slot.mode == Mode::Playing)
+            songEnded(slot);
+        break;
+    case GST_MESSAGE_ERROR: {
+        GError* err = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(message, &err, &debug);
+        const QString text = err ? QString::fromUtf8(err->message) : tr("未知错误");
+        const Failure why = failureOf(err);
+        if (err)
+            g_error_free(err);
+        g_free(debug);
+        if (isAudioOutput(GST_MESSAGE_SRC(message))) {
+            outputLost(slot, text);
+        } else if (!slot.ready) {
+            slotFailed(slot, why, text);
+        } else if (slot.mode == Mode::Playing || slot.mode == Mode::Paused) {
+            // A damaged file: the song ends here, the rest of the day goes on.
+            m_error = tr("播放“%1”时出错：%2").arg(slot.file, text);
+            qWarning("vorn: %s", qUtf8Printable(m_error));
+            slot.needsRestart = true;
+            std::shared_ptr<Stream> s = slot.stream;
+            post([s, gen] { s->setState(gen, GST_STATE_READY, false); });
+            if (isActive)
+                songEnded(slot);
+            else
+                slot.mode = Mode::Stopped;
+        } else {
+            slot.needsRestart = true;
+        }
+        break;
+    }
+    case GST_MESSAGE_STREAM_START: {
+        QByteArray switched;
+        {
+            QMutexLocker locked(&slot.stream->nextLock);
+            switched.swap(slot.stream->switchedTo);
+        }
+        if (switched.isEmpty())
+            break;
+        // The next song took over without a gap. Its first sound is heard
+        // once the output has played what it still holds of the last one.
+        gchar* name = g_filename_from_uri(switched.constData(), nullptr, nullptr);
+        const QString file = name ? QFile::decodeName(name) : m_next;
+        g_free(name);
+        slot.next.clear();
+        if (m_next == file)
+            m_next.clear();
+        slot.file = file;
+        slot.length = 0;
+        slot.framesLength = -1;
+        slot.lastPosition = 0;
+        slot.atEnd = false;
+        int heldMs = 0;
+        if (GstElement* bin = slot.stream->ref()) {
+            GstElement* sink = nullptr;
+            g_object_get(bin, "audio-sink", &sink, nullptr);
+            if (sink) {
+                GstElement* real = sink;
+                if (GST_IS_BIN(sink)) {
+                    GstIterator* it = gst_bin_iterate_sinks(GST_BIN(sink));
+                    GValue item = G_VALUE_INIT;
+                    if (gst_iterator_next(it, &item) == GST_ITERATOR_OK)
+                        real = GST_ELEMENT(gst_object_ref(g_value_get_object(&item)));
+                    g_value_unset(&item);
+                    gst_iterator_free(it);
+                }
+                if (GST_IS_AUDIO_BASE_SINK(real)) {
+                    gint64 bufferUs = 0;
+                    g_object_get(real, "buffer-time", &bufferUs, nullptr);
+                    heldMs = int(qBound<gint64>(0, bufferUs / 1000, gint64(1000)));
+                }
+                if (real != sink)
+                    gst_object_unref(real);
+                gst_object_unref(sink);
+            }
+            gst_object_unref(bin);
+        }
+        const int token = slot.haltToken;
+        QTimer::singleShot(heldMs, this, [this, index, gen, token, file] {
+            Slot& s = *m_slots[index];
+            if (s.generation != gen || s.haltToken != token || s.file != file)
+                return;
+            updateLength(s);
+            emit nextStarted(file);
+        });
+        break;
+    }
+    case GST_MESSAGE_DURATION_CHANGED:
+        updateLength(slot);
+        break;
+    default:
+        break;
+    }
+}
+
+void GstMediaDevice::slotFailed(Slot& slot, Failure why, const QString& text) {
+    slot.failed = true;
+    const QString file = slot.file;
+    m_failure = why;
+    m_error = mediaFailureText(why, file) + QStringLiteral(" (") + text + QLatin1Char(')');
+    qWarning("vorn: %s", qUtf8Printable(m_error));
+    if (&slot == &active()) {
+        slot.mode = Mode::NotOpen;
+        slot.file.clear();
+        slot.length = 0;
+    }
+    emit failed(file, why, text);
+}
+
+void GstMediaDevice::songEnded(Slot& slot) {
+    slot.atEnd = true;
+    slot.mode = Mode::Stopped;
+    settleVolume(slot);
+    std::shared_ptr<Stream> s = slot.stream;
+    const int gen = slot.generation;
+    post([s, gen] { s->setState(gen, GST_STATE_PAUSED, false); });
+    if (m_notify)
+        emit finished();
+}
+
+void GstMediaDevice::updateLength(Slot& slot) {
+    const qint64 before = slot.length;
+    if (slot.framesLength > 0) {
+        slot.length = slot.framesLength;
+    } else if (GstElement* bin = slot.stream->ref()) {
+        gint64 duration = 0;
+        if (gst_element_query_duration(bin, GST_FORMAT_TIME, &duration) && duration > 0)
+            slot.length = duration / GST_MSECOND;
+        gst_object_unref(bin);
+    }
+    if (slot.length != before && &slot == &active())
+        emit lengthChanged(slot.length);
+}
+
+void GstMediaDevice::outputLost(Slot& slot, const QString& why) {
+    if (slot.outputLost)
+        return;
+    slot.outputLost = true;
+    slot.ready = false;
+    qWarning("vorn: sound output lost: %s", qUtf8Printable(why));
+    reportOutput(tr("声音输出中断（%1），正在重试……").arg(why));
+    std::shared_ptr<Stream> s = slot.stream;
+    post([s] { s->destroy(); });
+    m_retryTimer.start();
+}
+
+void GstMediaDevice::retryOutput() {
+    Slot& slot = active();
+    if (!slot.outputLost || slot.file.isEmpty()) {
+        // Nothing to go on with: the next file builds a new stream anyway.
+        m_retryTimer.stop();
+        if (slot.outputLost) {
+            slot.outputLost = false;
+            reportOutput(QString());
+        }
+        return;
+    }
+    // The song goes on where it was, on a stream built anew.
+    const qint64 at = slot.atEnd ? 0 : slot.lastPosition;
+    const bool andPlay = slot.mode == Mode::Playing;
+    const int gen = ++slot.generation;
+    std::shared_ptr<Stream> s = slot.stream;
+    const QByteArray uri = uriOf(slot.file);
+    post([s, gen, uri, at, andPlay] {
+        s->destroy();
+        s->open(gen, uri, at, andPlay);
+    });
+}
+
+// --- operations --------------------------------------------------------------
+
+bool GstMediaDevice::checkFile(const QString& fileName) {
     m_error.clear();
+    m_failure = Failure::None;
     const QFileInfo info(fileName);
-    if (!info.isFile()) {
+    if (fileName.isEmpty() || !info.isFile()) {
+        m_failure = Failure::Missing;
         m_error = tr("文件不存在：%1").arg(fileName);
         return false;
     }
     if (!info.isReadable()) {
+        m_failure = Failure::Unreadable;
         m_error = tr("文件无法读取：%1").arg(fileName);
         return false;
     }
-    if (!ensurePipeline())
-        return false;
-
-    gchar* uri =
-        gst_filename_to_uri(QFile::encodeName(info.absoluteFilePath()).constData(), nullptr);
-    g_object_set(m_playbin, "uri", uri, nullptr);
-    g_free(uri);
-    gst_bus_set_flushing(m_bus, TRUE); // nothing of an earlier file is read
-    gst_bus_set_flushing(m_bus, FALSE);
-    applyVolume(m_targetVolume / 1000.0);
-    m_playError.clear();
-
-    auto fail = [this, &fileName](const QString& why) {
-        gst_element_set_state(m_playbin, GST_STATE_NULL);
-        gst_bus_set_flushing(m_bus, TRUE);
-        gst_bus_set_flushing(m_bus, FALSE);
-        m_error = tr("无法打开“%1”：%2").arg(fileName, why);
-        return false;
-    };
-
-    const GstStateChangeReturn ret = gst_element_set_state(m_playbin, GST_STATE_PAUSED);
-    if (ret == GST_STATE_CHANGE_FAILURE) {
-        waitFor(GST_MESSAGE_ERROR, 200);
-        return fail(m_playError.isEmpty() ? tr("无法开始播放") : m_playError);
-    }
-    if (ret == GST_STATE_CHANGE_ASYNC) {
-        const int type = waitFor(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR, kOpenTimeoutMs);
-        if (type == GST_MESSAGE_ERROR)
-            return fail(m_playError);
-        if (type == 0)
-            return fail(m_playError.isEmpty() ? tr("打开超时") : m_playError);
-    }
-    gint audioStreams = 0;
-    g_object_get(m_playbin, "n-audio", &audioStreams, nullptr);
-    if (audioStreams < 1)
-        return fail(tr("文件中没有可播放的声音"));
-
-    m_file = fileName;
-    m_mode = Mode::Stopped;
-    m_prerolledVolume = m_appliedVolume;
-    m_framesLength = mp3LengthFromFrames(info.absoluteFilePath());
-    updateLength();
-    checkOutput();
     return true;
 }
 
+void GstMediaDevice::startOpen(Slot& slot, const QString& fileName, int volume) {
+    slot.generation++;
+    slot.haltToken++;
+    slot.file = fileName;
+    slot.mode = Mode::Stopped;
+    slot.ready = false;
+    slot.failed = false;
+    slot.atEnd = false;
+    slot.needsRestart = false;
+    slot.outputLost = false;
+    slot.length = 0;
+    slot.framesLength = -1;
+    slot.seekTarget = -1;
+    slot.lastPosition = 0;
+    slot.volume = volume / 1000.0;
+    slot.stream->volume.store(slot.volume);
+    slot.next.clear();
+    {
+        // Nothing of a next song set for the file before goes on.
+        QMutexLocker locked(&slot.stream->nextLock);
+        slot.stream->nextUri.clear();
+        slot.stream->switchedTo.clear();
+        slot.stream->nextPending = false;
+        ++slot.stream->nextToken;
+        slot.stream->nextDecided.wakeAll();
+    }
+    std::shared_ptr<Stream> s = slot.stream;
+    const int gen = slot.generation;
+    const QByteArray uri = uriOf(fileName);
+    post([s, gen, uri] { s->open(gen, uri, 0, false); });
+}
+
+void GstMediaDevice::halt(Slot& slot, bool closeIt) {
+    const bool wasPlaying = slot.mode == Mode::Playing;
+    slot.haltToken++;
+    slot.next.clear();
+    {
+        QMutexLocker locked(&slot.stream->nextLock);
+        slot.stream->nextUri.clear();
+        slot.stream->nextPending = false;
+        ++slot.stream->nextToken;
+        slot.stream->nextDecided.wakeAll();
+    }
+    if (closeIt) {
+        slot.mode = Mode::NotOpen;
+        slot.file.clear();
+        slot.length = 0;
+        slot.framesLength = -1;
+        slot.ready = false;
+        slot.outputLost = false;
+    } else if (slot.mode != Mode::NotOpen) {
+        slot.mode = Mode::Stopped;
+    }
+    slot.atEnd = false;
+    slot.lastPosition = 0;
+    slot.seekTarget = -1;
+    // A fade still running (the fade-out stops the song in the same moment
+    // as it sets the volume to 0) reaches its level first, and the sound the
+    // output still holds is heard; the halt waits for that without holding
+    // this thread.
+    int delay = 0;
+    if (wasPlaying && m_rampTimer.isActive() && m_rampSlot == &slot) {
+        delay = rampRemainingMs();
+        if (m_rampTo == 0)
+            delay += kOutputDrainMs;
+    }
+    std::shared_ptr<Stream> s = slot.stream;
+    // The stream's own generation: a halt never touches a later file.
+    const int gen = slot.generation;
+    auto command = [s, gen, closeIt] {
+        s->setState(gen, closeIt ? GST_STATE_READY : GST_STATE_PAUSED, !closeIt);
+    };
+    if (delay <= 0) {
+        post(command);
+        return;
+    }
+    const int token = slot.haltToken;
+    Slot* target = &slot;
+    QTimer::singleShot(delay, this, [this, target, token, command] {
+        if (target->haltToken == token)
+            post(command);
+    });
+}
+
+bool GstMediaDevice::open(const QString& fileName) {
+    close();
+    if (!checkFile(fileName))
+        return false;
+    // The file goes to the spare stream: the one that stopped can finish
+    // its fade meanwhile.
+    if (!m_cued.isEmpty()) {
+        m_cued.clear();
+        spare().cue = false;
+    }
+    m_active = 1 - m_active;
+    startOpen(active(), fileName, m_targetVolume);
+    return true;
+}
+
+bool GstMediaDevice::cue(const QString& fileName, int volume) {
+    if (!m_cued.isEmpty())
+        m_cued.clear();
+    if (!checkFile(fileName))
+        return false;
+    Slot& slot = spare();
+    // The spare may still be fading out a song that was stopped: its halt
+    // is done now.
+    startOpen(slot, fileName, qBound(0, volume, 1000));
+    slot.cue = true;
+    m_cued = fileName;
+    m_cuedVolume = volume;
+    return true;
+}
+
+bool GstMediaDevice::playCued(bool notify) {
+    Slot& cued = spare();
+    if (m_cued.isEmpty() || !cued.cue || cued.file != m_cued) {
+        m_error = tr("没有准备好的歌曲");
+        return false;
+    }
+    m_cued.clear();
+    cued.cue = false;
+    if (cued.failed) {
+        m_error = mediaFailureText(m_failure, cued.file);
+        return false;
+    }
+    halt(active(), true);
+    m_active = 1 - m_active;
+    m_targetVolume = int(std::lround(cued.volume * 1000));
+    m_notify = notify;
+    startPlaying(cued);
+    return true;
+}
+
+void GstMediaDevice::startPlaying(Slot& slot) {
+    const bool restart = slot.needsRestart;
+    const bool fromStart = slot.atEnd;
+    slot.needsRestart = false;
+    slot.atEnd = false;
+    if (fromStart || restart)
+        slot.lastPosition = 0;
+    slot.haltToken++;
+    slot.mode = Mode::Playing;
+    std::shared_ptr<Stream> s = slot.stream;
+    const int gen = slot.generation;
+    post([s, gen, fromStart, restart] { s->play(gen, fromStart, restart); });
+}
+
 bool GstMediaDevice::play(bool notify) {
-    if (m_mode == Mode::NotOpen) {
+    Slot& slot = active();
+    if (slot.mode == Mode::NotOpen || slot.failed) {
         m_error = tr("没有打开的文件");
         return false;
     }
     m_notify = notify;
-    m_finishedPending = false;
-    if (m_needsRestart) {
-        // The stream stopped on an error: start it again from the beginning.
-        gst_element_set_state(m_playbin, GST_STATE_READY);
-        gst_bus_set_flushing(m_bus, TRUE);
-        gst_bus_set_flushing(m_bus, FALSE);
-        m_needsRestart = false;
-        m_atEnd = false;
-        m_lastPosition = 0;
-    } else if (m_atEnd) {
-        m_atEnd = false;
-        m_lastPosition = 0;
-        prerollAt(0);
-    } else {
-        prerollAgainIfVolumeChanged();
-    }
-    if (gst_element_set_state(m_playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        m_error = tr("无法播放“%1”").arg(m_file);
-        m_mode = Mode::Stopped;
-        return false;
-    }
-    m_mode = Mode::Playing;
+    startPlaying(slot);
     return true;
 }
 
-void GstMediaDevice::finishRampBeforeHalt() {
-    // A fade is still running (the fade-out stops the song in the same tick
-    // as it sets the volume to 0): let it reach its level first.
-    if (!m_rampTimer.isActive() || m_mode != Mode::Playing)
-        return;
-    m_rampTimer.stop();
-    const double target = m_targetVolume / 1000.0;
-    const bool downward = target < m_rampFrom;
-    for (qint64 t = m_rampClock.elapsed(); t < kRampMs; t = m_rampClock.elapsed()) {
-        applyVolume(m_rampFrom + (target - m_rampFrom) * (double(t) / kRampMs));
-        QThread::msleep(kRampStepMs);
-    }
-    applyVolume(target);
-    if (downward && m_targetVolume == 0)
-        QThread::msleep(kOutputDrainMs);
-}
-
 void GstMediaDevice::pause() {
-    if (m_mode != Mode::Playing)
+    Slot& slot = active();
+    if (slot.mode != Mode::Playing)
         return;
-    finishRampBeforeHalt();
-    gst_element_set_state(m_playbin, GST_STATE_PAUSED);
-    m_mode = Mode::Paused;
-    m_prerolledVolume = m_appliedVolume;
-    m_rampTimer.stop();
-    applyVolume(m_targetVolume / 1000.0);
+    position(); // remembered for the display while paused
+    slot.mode = Mode::Paused;
+    settleVolume(slot);
+    std::shared_ptr<Stream> s = slot.stream;
+    const int gen = slot.generation;
+    post([s, gen] { s->setState(gen, GST_STATE_PAUSED, false); });
 }
 
 void GstMediaDevice::resume() {
-    if (m_mode != Mode::Paused)
+    Slot& slot = active();
+    if (slot.mode != Mode::Paused)
         return;
-    prerollAgainIfVolumeChanged();
-    if (gst_element_set_state(m_playbin, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE)
-        m_mode = Mode::Playing;
+    startPlaying(slot);
 }
 
 void GstMediaDevice::stop() {
-    if (m_mode == Mode::NotOpen)
+    Slot& slot = active();
+    if (slot.mode == Mode::NotOpen)
         return;
-    finishRampBeforeHalt();
-    m_finishedPending = false;
-    m_rampTimer.stop();
-    applyVolume(m_targetVolume / 1000.0);
-    m_mode = Mode::Stopped;
-    m_atEnd = false;
-    m_lastPosition = 0;
-    if (m_needsRestart)
+    if (slot.needsRestart) {
+        slot.mode = Mode::Stopped;
+        slot.atEnd = false;
+        slot.lastPosition = 0;
         return; // already at rest; the next play starts from the beginning
-    gst_element_set_state(m_playbin, GST_STATE_PAUSED);
-    prerollAt(0);
+    }
+    halt(slot, false);
+    if (!(m_rampTimer.isActive() && m_rampSlot == &slot))
+        applyVolumeTo(slot, m_targetVolume / 1000.0);
 }
 
 void GstMediaDevice::close() {
-    finishRampBeforeHalt();
-    m_rampTimer.stop();
-    if (m_playbin) {
-        gst_element_set_state(m_playbin, GST_STATE_NULL);
-        gst_bus_set_flushing(m_bus, TRUE);
-        gst_bus_set_flushing(m_bus, FALSE);
-    }
-    m_mode = Mode::NotOpen;
-    m_file.clear();
-    m_length = 0;
-    m_framesLength = -1;
-    resetPlaybackState();
-    applyVolume(m_targetVolume / 1000.0);
+    m_retryTimer.stop();
+    Slot& slot = active();
+    if (slot.mode != Mode::NotOpen || !slot.file.isEmpty())
+        halt(slot, true);
+    if (!(m_rampTimer.isActive() && m_rampSlot == &slot))
+        applyVolumeTo(slot, m_targetVolume / 1000.0);
 }
 
 void GstMediaDevice::seek(qint64 ms) {
-    if (m_mode == Mode::NotOpen)
+    Slot& slot = active();
+    if (slot.mode == Mode::NotOpen)
         return;
     ms = qMax<qint64>(0, ms);
-    if (m_length > 0)
-        ms = qMin(ms, m_length);
-    m_finishedPending = false;
-    if (m_needsRestart) {
-        gst_element_set_state(m_playbin, GST_STATE_READY);
-        gst_element_set_state(m_playbin, GST_STATE_PAUSED);
-        if (waitFor(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR, kOpenTimeoutMs) !=
-            GST_MESSAGE_ASYNC_DONE)
-            return;
-        m_needsRestart = false;
-        if (m_mode == Mode::Playing)
-            gst_element_set_state(m_playbin, GST_STATE_PLAYING);
+    if (slot.length > 0)
+        ms = qMin(ms, slot.length);
+    slot.atEnd = false;
+    slot.lastPosition = ms;
+    slot.seekTarget = ms;
+    std::shared_ptr<Stream> s = slot.stream;
+    const int gen = slot.generation;
+    if (slot.needsRestart) {
+        slot.needsRestart = false;
+        const bool playing = slot.mode == Mode::Playing;
+        post([s, gen, playing] {
+            s->setState(gen, GST_STATE_READY, false);
+            s->setState(gen, playing ? GST_STATE_PLAYING : GST_STATE_PAUSED, false);
+        });
     }
-    m_atEnd = false;
-    m_lastPosition = ms;
-    prerollAt(ms);
+    post([s, gen, ms] { s->seek(gen, ms); });
 }
 
-void GstMediaDevice::prerollAt(qint64 ms) {
-    gst_element_seek_simple(m_playbin, GST_FORMAT_TIME,
-                            GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                            ms * GST_MSECOND);
-    waitFor(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR, kSeekTimeoutMs);
-    m_prerolledVolume = m_appliedVolume;
+GstMediaDevice::Mode GstMediaDevice::mode() const {
+    return active().mode;
 }
 
-void GstMediaDevice::prerollAgainIfVolumeChanged() {
-    // The sink holds the first piece of sound since the file was prerolled,
-    // at the volume of that moment. After a volume change (the fade-in sets 0
-    // between opening and playing) it is prerolled again at the same place,
-    // so that piece does not sound at the old level.
-    if (m_prerolledVolume == m_appliedVolume)
-        return;
-    gint64 pos = 0;
-    if (!gst_element_query_position(m_playbin, GST_FORMAT_TIME, &pos) || pos < 0)
-        pos = m_lastPosition * GST_MSECOND;
-    prerollAt(pos / GST_MSECOND);
+QString GstMediaDevice::fileName() const {
+    return active().file;
+}
+
+qint64 GstMediaDevice::length() const {
+    return active().length;
 }
 
 qint64 GstMediaDevice::position() const {
-    if (m_mode == Mode::NotOpen)
+    const Slot& slot = active();
+    if (slot.mode == Mode::NotOpen)
         return 0;
-    if (m_atEnd)
-        return m_length;
-    gint64 pos = 0;
-    if (!m_needsRestart && gst_element_query_position(m_playbin, GST_FORMAT_TIME, &pos) && pos >= 0)
-        m_lastPosition = pos / GST_MSECOND;
-    return m_length > 0 ? qMin(m_lastPosition, m_length) : m_lastPosition;
+    if (slot.atEnd)
+        return slot.length;
+    if (slot.seekTarget >= 0)
+        return slot.seekTarget;
+    if (slot.ready && !slot.needsRestart && !slot.outputLost &&
+        (slot.mode == Mode::Playing || slot.mode == Mode::Paused)) {
+        if (GstElement* bin = slot.stream->ref()) {
+            gint64 pos = 0;
+            if (gst_element_query_position(bin, GST_FORMAT_TIME, &pos) && pos >= 0)
+                slot.lastPosition = pos / GST_MSECOND;
+            gst_object_unref(bin);
+        }
+    }
+    return slot.length > 0 ? qMin(slot.lastPosition, slot.length) : slot.lastPosition;
+}
+
+bool GstMediaDevice::setNext(const QString& fileName) {
+    Slot& slot = active();
+    ++m_nextToken;
+    slot.next.clear();
+    m_next.clear();
+    std::shared_ptr<Stream> stream = slot.stream;
+    int token = 0;
+    {
+        QMutexLocker locked(&stream->nextLock);
+        stream->nextUri.clear();
+        stream->nextPending = false;
+        token = ++stream->nextToken;
+        stream->nextDecided.wakeAll();
+    }
+    if (fileName.isEmpty())
+        return true;
+    const QString error = m_error;
+    const Failure failure = m_failure;
+    if (!checkFile(fileName))
+        return false;
+    m_error = error;
+    m_failure = failure;
+    m_next = fileName;
+    {
+        QMutexLocker locked(&stream->nextLock);
+        stream->nextPending = true;
+    }
+    probeNext(fileName, token);
+    return true;
+}
+
+void GstMediaDevice::probeNext(const QString& fileName, int token) {
+    // Tried in the background (a broken file fails here, not at the end of
+    // the song before it); handed to the stream when it decodes.
+    std::shared_ptr<Stream> stream = active().stream;
+    const QByteArray uri = uriOf(fileName);
+    const int deviceToken = m_nextToken;
+    QThreadPool::globalInstance()->start([stream, uri, fileName, token, deviceToken] {
+        GstMediaDevice::initGStreamer();
+        GError* err = nullptr;
+        Failure why = Failure::None;
+        QString text;
+        GstDiscoverer* discoverer = gst_discoverer_new(kOpenTimeoutMs * GST_MSECOND, &err);
+        if (discoverer) {
+            GstDiscovererInfo* info =
+                gst_discoverer_discover_uri(discoverer, uri.constData(), &err);
+            if (info) {
+                GList* audio = gst_discoverer_info_get_audio_streams(info);
+                if (!audio)
+                    why = Failure::Undecodable;
+                gst_discoverer_stream_info_list_free(audio);
+                gst_discoverer_info_unref(info);
+            } else {
+                why = Failure::Undecodable;
+            }
+            g_object_unref(discoverer);
+        } else {
+            why = Failure::Other;
+        }
+        if (why != Failure::None)
+            text = err ? QString::fromUtf8(err->message) : tr("文件中没有可播放的声音");
+        if (err)
+            g_error_free(err);
+        {
+            QMutexLocker locked(&stream->nextLock);
+            if (stream->nextToken == token) {
+                stream->nextPending = false;
+                if (why == Failure::None)
+                    stream->nextUri = uri;
+                stream->nextDecided.wakeAll();
+            }
+        }
+        stream->owner->post([stream, fileName, deviceToken, why, text](GstMediaDevice* d) {
+            if (deviceToken != d->m_nextToken || d->m_next != fileName)
+                return; // another next song was set meanwhile
+            Slot& slot = *d->m_slots[stream->index];
+            if (why != Failure::None) {
+                d->m_next.clear();
+                emit d->nextFailed(fileName, why, text);
+                return;
+            }
+            if (slot.file != fileName) // not taken over already
+                slot.next = fileName;
+        });
+    });
 }
 
 // --- volume ------------------------------------------------------------------
 
-void GstMediaDevice::applyVolume(double linear) {
-    m_appliedVolume = linear;
-    if (m_playbin)
-        g_object_set(m_playbin, "volume", linear, nullptr);
+void GstMediaDevice::applyVolumeTo(Slot& slot, double linear) {
+    slot.volume = linear;
+    // Taken by a file still being opened; set at once on one that is.
+    slot.stream->volume.store(linear);
+    if (GstElement* bin = slot.stream->ref()) {
+        g_object_set(bin, "volume", linear, nullptr);
+        gst_object_unref(bin);
+    }
+}
+
+void GstMediaDevice::settleVolume(Slot& slot) {
+    // A fade running on this stream jumps to its level.
+    if (m_rampTimer.isActive() && m_rampSlot == &slot)
+        m_rampTimer.stop();
+    applyVolumeTo(slot, m_targetVolume / 1000.0);
 }
 
 void GstMediaDevice::setVolume(int level) {
     m_targetVolume = qBound(0, level, 1000);
-    const double target = m_targetVolume / 1000.0;
-    if (m_mode != Mode::Playing) {
+    Slot& slot = active();
+    if (slot.mode != Mode::Playing) {
         // Nothing is sounding: the new level can be set at once.
-        m_rampTimer.stop();
-        applyVolume(target);
+        settleVolume(slot);
         return;
     }
-    m_rampFrom = m_appliedVolume;
+    m_rampSlot = &slot;
+    m_rampFrom = slot.volume;
+    m_rampTo = m_targetVolume / 1000.0;
     m_rampClock.start();
     m_rampTimer.start();
     rampStep();
 }
 
+int GstMediaDevice::rampRemainingMs() const {
+    return m_rampTimer.isActive() ? int(qMax<qint64>(0, kRampMs - m_rampClock.elapsed())) : 0;
+}
+
 void GstMediaDevice::rampStep() {
-    const double target = m_targetVolume / 1000.0;
-    const double t = double(m_rampClock.elapsed()) / kRampMs;
-    if (t >= 1.0 || m_mode != Mode::Playing) {
+    if (!m_rampSlot) {
         m_rampTimer.stop();
-        applyVolume(target);
         return;
     }
-    applyVolume(m_rampFrom + (target - m_rampFrom) * t);
+    const double t = double(m_rampClock.elapsed()) / kRampMs;
+    if (t >= 1.0) {
+        m_rampTimer.stop();
+        applyVolumeTo(*m_rampSlot, m_rampTo);
+        return;
+    }
+    applyVolumeTo(*m_rampSlot, m_rampFrom + (m_rampTo - m_rampFrom) * t);
 }
 
 // --- MP3 length --------------------------------------------------------------

@@ -3,23 +3,32 @@
 #include "platform/MediaDevice.h"
 
 #include <QElapsedTimer>
-#include <QPointer>
 #include <QTimer>
+#include <array>
+#include <memory>
 
-class QSocketNotifier;
+class QThread;
 typedef struct _GstElement GstElement;
-typedef struct _GstBus GstBus;
 typedef struct _GstMessage GstMessage;
 
-// The media device of the program over GStreamer's playbin. One playbin per
-// device, reused for every file it opens. open() and seek() wait (bounded) for
-// the pipeline to settle; everything else returns at once. Bus messages are
-// read on the thread the device lives on through a socket notifier on the
-// bus's poll descriptor, so finished() always arrives from the event loop.
+// The media device of the program over GStreamer's playbin.
 //
-// The audio output is GStreamer's automatic sink, or the sink description in
-// the environment variable VORN_AUDIO_SINK (for example "alsasink
-// device=hw:1", or "fakesink sync=true" for tests).
+// Nothing here waits for GStreamer on the caller's thread. Every state
+// change, seek and pipeline build runs in order on a thread of the device's
+// own; the bus messages come back to the caller's thread as queued calls.
+// The device keeps two playbins: the one that plays and a spare, in which a
+// file is cued (opened and prerolled ahead) so that it can start on the spot;
+// opening a file also goes to the spare, so the song that stops can finish
+// its fade while the new one starts. Songs set with setNext() follow without
+// a gap (playbin's about-to-finish); each is first tried in the background.
+//
+// The audio output is GStreamer's automatic sink, the output chosen with
+// setOutput(), or the sink description in the environment variable
+// VORN_AUDIO_SINK (for example "alsasink device=hw:1", or "fakesink
+// sync=true" for tests), which wins over both. When the output fails while a
+// song plays (the sound server restarts, a USB card is pulled), the device
+// says so with outputProblem() and tries again every two seconds, going on
+// where the song was.
 class GstMediaDevice : public MediaDevice {
     Q_OBJECT
 public:
@@ -28,76 +37,91 @@ public:
 
     bool open(const QString& fileName) override;
     QString errorString() const override { return m_error; }
-    QString fileName() const override { return m_file; }
+    QString fileName() const override;
     bool play(bool notify) override;
     void pause() override;
     void resume() override;
     void stop() override;
     void close() override;
     void seek(qint64 ms) override;
-    Mode mode() const override { return m_mode; }
+    Mode mode() const override;
     qint64 position() const override;
-    qint64 length() const override { return m_length; }
+    qint64 length() const override;
     void setVolume(int level) override;
     int volume() const override { return m_targetVolume; }
     bool notifyEnabled() const override { return m_notify; }
     void setNotifyEnabled(bool on) override { m_notify = on; }
+    bool cue(const QString& fileName, int volume) override;
+    bool playCued(bool notify) override;
+    bool setNext(const QString& fileName) override;
+
+    // Builds the sound streams now (in the background) rather than with the
+    // first file. The main window calls it once it is on screen.
+    void warmUp() override;
 
     // Checks the sound output the devices will use: empty when it reaches a
-    // real output, otherwise a text for the operator.
+    // real output, otherwise a text for the operator. Waits for the sound
+    // system: never on the thread that runs the schedule.
     static QString checkAudioOutput();
 
-    // Initialises GStreamer once per process.
+    // Initialises GStreamer once per process (any thread).
     static void initGStreamer();
 
+    // The output the devices play to: a sink description such as
+    // "pulsesink device=NAME" or "alsasink device=hw:CARD=X", or empty for
+    // the system's default. Taken by each stream when it is next built;
+    // devices rebuild their streams at the next file.
+    static void setOutput(const QString& sinkDescription);
+    static QString output();
+
     // Length of an MP3 file counted from its frame headers, or -1 when the
-    // file is not an MP3 stream or its VBR header already gives the decoder
-    // the exact length. Tags and stretches of other data inside (songs joined
-    // with their cover art, damage) are skipped however long they are; the
-    // file is read in blocks, so one that changes meanwhile cannot crash it.
+    // file is not a plain MP3 stream. Used when the file has no VBR header,
+    // for which the decoder only estimates the length.
     static qint64 mp3LengthFromFrames(const QString& fileName);
 
+    struct Stream; // one playbin, shared with the device's thread
+    struct Slot;   // what this side knows of a stream
+
 private:
-    bool ensurePipeline();
-    void destroyPipeline();
-    // Reads bus messages until one of the wanted kinds arrives or the time is
-    // up; every message read is handled. Returns the type that ended the wait
-    // (0 on time-out).
-    int waitFor(int messageTypes, int timeoutMs);
-    void handleMessage(GstMessage* message);
-    void readBus();
-    void songEnded();
-    void deliverFinished();
-    void updateLength();
-    void checkOutput();
-    void applyVolume(double linear);
+    // Runs fn on the device's thread, after everything posted before.
+    void post(std::function<void()> fn);
+    Slot& active() { return *m_slots[m_active]; }
+    const Slot& active() const { return *m_slots[m_active]; }
+    Slot& spare() { return *m_slots[1 - m_active]; }
+    void startOpen(Slot& slot, const QString& fileName, int volume);
+    void halt(Slot& slot, bool close);
+    void startPlaying(Slot& slot);
+    void handleMessage(int slotIndex, int generation, GstMessage* message);
+    void handleOpened(int slotIndex, int generation, bool ok, const QString& why,
+                      qint64 framesLength);
+    void slotFailed(Slot& slot, Failure why, const QString& text);
+    void songEnded(Slot& slot);
+    void updateLength(Slot& slot);
+    void reportOutput(const QString& problem);
+    void outputLost(Slot& slot, const QString& why);
+    void retryOutput();
+    void probeNext(const QString& fileName, int token);
+    void applyVolumeTo(Slot& slot, double linear);
+    void settleVolume(Slot& slot);
     void rampStep();
-    void finishRampBeforeHalt();
-    void resetPlaybackState();
-    void prerollAt(qint64 ms);
-    void prerollAgainIfVolumeChanged();
+    int rampRemainingMs() const;
+    bool checkFile(const QString& fileName);
 
-    GstElement* m_playbin = nullptr;
-    GstBus* m_bus = nullptr;
-    QPointer<QSocketNotifier> m_busNotifier;
+    QThread* m_thread = nullptr;
+    QObject* m_worker = nullptr; // lives on m_thread
+    std::array<std::unique_ptr<Slot>, 2> m_slots;
+    int m_active = 0;
 
-    QString m_file;
     QString m_error;
     QString m_outputProblem;
-    Mode m_mode = Mode::NotOpen;
-    qint64 m_length = 0;
-    qint64 m_framesLength = -1; // length counted from the MP3 frames, if any
-    mutable qint64 m_lastPosition = 0;
-    bool m_atEnd = false;        // played to the end (or stopped by an error)
-    bool m_needsRestart = false; // the stream stopped on an error
     bool m_notify = false;
-    bool m_finishedPending = false;
-    QString m_playError;
+    int m_nextToken = 0; // which setNext() a probe answers
 
     int m_targetVolume = 1000;
-    double m_appliedVolume = 1.0;
-    double m_prerolledVolume = 1.0; // volume of the sound the sink holds
+    Slot* m_rampSlot = nullptr; // the stream a fade is running on
     double m_rampFrom = 1.0;
+    double m_rampTo = 1.0;
     QTimer m_rampTimer;
     QElapsedTimer m_rampClock;
+    QTimer m_retryTimer; // output recovery
 };

@@ -98,6 +98,7 @@ void ScheduleClock::examineSecond(const QDateTime& second) {
     // later second examined while the window is open.
     const bool shutdownNow = t == m_shutdown[0] || t == m_shutdown[1] || t == m_shutdown[2];
     checkEntries(t);
+    prepareAhead(second);
     if (shutdownNow) {
         emit shutdownDue(t);
         try {
@@ -112,6 +113,9 @@ void ScheduleClock::checkEntries(const QString& t) {
     if (!m_playback)
         return;
     try {
+        // The fades step on the schedule's own seconds: the running ones
+        // first, then a fade-out begins with its first step in its end second.
+        m_playback->stepFades();
         if (m_endTimes.contains(t))
             m_playback->startFadeOut();
         if (m_startTimes.contains(t)) {
@@ -131,6 +135,24 @@ void ScheduleClock::checkEntries(const QString& t) {
         emit entryFailed(t, QString::fromUtf8(e.what()));
     } catch (...) {
         emit entryFailed(t, QString());
+    }
+}
+
+void ScheduleClock::prepareAhead(const QDateTime& second) {
+    if (!m_playback)
+        return;
+    // The next entry due within the lead is read and cued now, so that its
+    // sound can start in its very second.
+    for (int k = 1; k <= prepareLeadSeconds; ++k) {
+        const QString t = timeText(second.addSecs(k).time());
+        if (m_startTimes.contains(t)) {
+            try {
+                m_playback->prepareEntry(t);
+            } catch (const std::exception&) {
+                // Read again, and failed for good, in its own second.
+            }
+            return;
+        }
     }
 }
 

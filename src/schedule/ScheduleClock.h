@@ -39,6 +39,8 @@ public:
     static constexpr const char* noShutdown = TimeText::noShutdown;
 
     static constexpr int maxCatchUpSeconds = 10;
+    // How many seconds ahead the next entry is prepared.
+    static constexpr int prepareLeadSeconds = 3;
 
     explicit ScheduleClock(TDataModule1& dm, QObject* parent = nullptr);
 
@@ -112,6 +114,8 @@ protected:
     void examineSecond(const QDateTime& second);
     // The end check, then the start check, for the clock text t.
     void checkEntries(const QString& t);
+    // Prepares the first entry due within the lead after this second.
+    void prepareAhead(const QDateTime& second);
     QString dateTextFor(const QDate& date) const;
 
     TDataModule1& m_dm;

@@ -4,12 +4,12 @@
 #include "base/PlayText.h"
 #include "data/datamodule.h"
 #include "editing/PlaylistFile.h"
-#include "platform/MediaDevice.h"
 #include "schedule/ScheduleClock.h"
 #include "settings/funVolume.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTimer>
 #include <limits>
 
 namespace {
@@ -22,6 +22,14 @@ constexpr qint64 kEndTolerance = 1000;
 
 int toTrack(qint64 ms) {
     return int(qBound(qint64(0), ms, qint64(std::numeric_limits<int>::max())));
+}
+
+bool isList(const QString& path) {
+    return path.toUpper().endsWith(QLatin1String(".PL3"));
+}
+
+bool fileExists(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isFile();
 }
 } // namespace
 
@@ -36,8 +44,13 @@ void ScheduledPlayback::setDevice(MediaDevice* device) {
     if (m_device)
         disconnect(m_device, nullptr, this, nullptr);
     m_device = device;
-    if (m_device)
-        connect(m_device, &MediaDevice::finished, this, &ScheduledPlayback::MediaPlayer2Notify);
+    if (!m_device)
+        return;
+    connect(m_device, &MediaDevice::finished, this, &ScheduledPlayback::MediaPlayer2Notify);
+    connect(m_device, &MediaDevice::failed, this, &ScheduledPlayback::onDeviceFailed);
+    connect(m_device, &MediaDevice::nextStarted, this, &ScheduledPlayback::onNextStarted);
+    connect(m_device, &MediaDevice::nextFailed, this, &ScheduledPlayback::onNextFailed);
+    connect(m_device, &MediaDevice::lengthChanged, this, &ScheduledPlayback::onLengthChanged);
 }
 
 void ScheduledPlayback::setRandomSource(RandomSource random) {
@@ -45,9 +58,15 @@ void ScheduledPlayback::setRandomSource(RandomSource random) {
         m_random = std::move(random);
 }
 
+bool ScheduledPlayback::continuing(const QString& mode) {
+    return mode == kInOrder || mode == kRandom;
+}
+
 void ScheduledPlayback::setLists(const QStringList& paths) {
+    m_reportedFailures.clear();
     m_paths = paths;
     m_names.clear();
+    m_names.reserve(paths.size());
     for (const QString& p : paths)
         m_names << SongDisplayName(p);
     m_current = -1;
@@ -63,13 +82,10 @@ void ScheduledPlayback::setCurrent(int index) {
 }
 
 bool ScheduledPlayback::songExists(int index) const {
-    if (index < 0 || index >= m_paths.size())
-        return false;
-    const QString& path = m_paths.at(index);
-    return !path.isEmpty() && QFileInfo(path).isFile();
+    return index >= 0 && index < m_paths.size() && fileExists(m_paths.at(index));
 }
 
-int ScheduledPlayback::draw(int n) {
+int ScheduledPlayback::draw(int n) const {
     const int pos = m_random(n);
     return qBound(0, pos, n - 1);
 }
@@ -80,104 +96,184 @@ void ScheduledPlayback::LoadEntryPlaylist(const QString& path) {
     try {
         entries = ReadPlaylistFile(path);
     } catch (const PlaylistError& e) {
-        emit failed(path, QString::fromUtf8(e.what()));
-        throw PlaybackError(e.what());
+        emit failed(path, tr("歌曲列表无法读取"));
+        throw PlaybackError(
+            tr("歌曲列表无法读取：%1（%2）").arg(path, QString::fromUtf8(e.what())).toStdString());
     }
     setLists(entries);
+}
+
+// --- preparing and starting an entry -----------------------------------------
+
+int ScheduledPlayback::firstSong(const QStringList& paths, const QString& mode) const {
+    const int n = int(paths.size());
+    if (mode == kInOrder) {
+        // The first song from the top whose file exists; the last when none does.
+        int pos = 0;
+        while (!fileExists(paths.at(pos)) && pos < n - 1)
+            ++pos;
+        return pos;
+    }
+    if (mode == kSingle)
+        return 0;
+    // At most 2n draws for a song whose file exists.
+    int pos = draw(n);
+    for (int draws = 1; !fileExists(paths.at(pos)) && draws < 2 * n; ++draws)
+        pos = draw(n);
+    return pos;
+}
+
+ScheduledPlayback::Prepared ScheduledPlayback::readEntry(const TodayEntry& entry,
+                                                         const QString& t) const {
+    Prepared p;
+    p.time = t;
+    p.id = entry.id;
+    p.song = entry.song;
+    p.mode = entry.mode;
+    if (isList(entry.song)) {
+        const QFileInfo info(entry.song);
+        p.listModified = info.lastModified();
+        p.listSize = info.size();
+        try {
+            p.paths = ReadPlaylistFile(entry.song);
+        } catch (const PlaylistError& e) {
+            p.failedFile = entry.song;
+            p.failedWhat = tr("歌曲列表无法读取");
+            p.failedReason =
+                tr("歌曲列表无法读取：%1（%2）").arg(entry.song, QString::fromUtf8(e.what()));
+            return p;
+        }
+    } else {
+        p.paths = QStringList{entry.song};
+    }
+    if (p.paths.isEmpty()) {
+        p.failedFile = entry.song;
+        p.failedWhat = tr("歌曲列表为空");
+        p.failedReason = tr("歌曲列表为空：%1").arg(entry.song);
+        return p;
+    }
+    p.notify = entry.mode != kSingle && entry.mode != kRandomSingle;
+    p.index = firstSong(p.paths, entry.mode);
+    if (entry.mode == kSingle && !fileExists(p.paths.at(0))) {
+        // The first song of the list plays once, however many the list holds.
+        p.missingSingle = true;
+        p.failedFile = p.paths.at(0);
+        p.failedWhat = mediaFailureReason(MediaDevice::Failure::Missing);
+        p.failedReason = mediaFailureText(MediaDevice::Failure::Missing, p.failedFile);
+    }
+    return p;
+}
+
+bool ScheduledPlayback::stillValid(const Prepared& p, const TodayEntry& entry) const {
+    if (p.id != entry.id || p.song != entry.song || p.mode != entry.mode)
+        return false;
+    if (!isList(entry.song))
+        return true;
+    const QFileInfo info(entry.song);
+    return info.lastModified() == p.listModified && info.size() == p.listSize;
+}
+
+void ScheduledPlayback::prepareEntry(const QString& t) {
+    const TodayEntry* entry = m_schedule.entryAt(t);
+    if (!entry) {
+        m_prepared.reset();
+        return;
+    }
+    if (m_prepared && m_prepared->time == t && stillValid(*m_prepared, *entry))
+        return;
+    m_prepared = readEntry(*entry, t);
+    Prepared& p = *m_prepared;
+    if (!m_device || !p.failedReason.isEmpty() || p.index < 0)
+        return;
+    const QString first = p.paths.at(p.index);
+    if (fileExists(first) && m_device->cue(first, firstFadeInLevel))
+        p.cued = first;
 }
 
 bool ScheduledPlayback::PlayEntry(const QString& t) {
     // Today's entries as read at the last reload: the tick never waits on
     // the database. The first by ID wins when two entries share a start.
     const TodayEntry* entry = m_schedule.entryAt(t);
-    if (!entry)
+    if (!entry) {
+        m_prepared.reset();
         return false;
-    const QString song = entry->song;
-    const QString mode = entry->mode;
+    }
     emit entryStarting(t);
+    // What was read ahead, unless the entry or its list changed since.
+    Prepared p = m_prepared && m_prepared->time == t && stillValid(*m_prepared, *entry)
+                     ? *m_prepared
+                     : readEntry(*entry, t);
+    m_prepared.reset();
 
-    if (song.toUpper().endsWith(QLatin1String(".PL3")))
-        LoadEntryPlaylist(song);
-    else
-        setLists({song});
-    m_playMode = mode;
-
-    const int n = int(m_paths.size());
-    if (n == 0) {
-        emit failed(song, tr("歌曲列表为空"));
-        throw PlaybackError("the song list of the entry is empty");
+    cancelSearch();
+    setLists(p.paths);
+    m_playMode = p.mode;
+    if (!p.failedReason.isEmpty() && !p.missingSingle) {
+        emit failed(p.failedFile, p.failedWhat);
+        throw PlaybackError(p.failedReason.toStdString());
     }
-
-    int pos = 0;
-    bool notify = true;
-    if (mode == kInOrder) {
-        while (!songExists(pos) && pos < n - 1)
-            ++pos;
-    } else if (mode == kSingle) {
-        // The first song of the list plays once, however many the list holds.
-        notify = false;
-        if (!songExists(0)) {
-            setCurrent(0);
-            emit failed(m_paths.value(0), tr("歌曲文件不存在"));
-            msg::error(tr("歌曲文件不存在!"), tr("提示"));
-            return false;
-        }
-    } else {
-        notify = mode != kRandomSingle;
-        pos = draw(n);
-        int draws = 1;
-        while (!songExists(pos) && draws < 2 * n) {
-            pos = draw(n);
-            ++draws;
-        }
+    if (p.missingSingle) {
+        setCurrent(0);
+        emit failed(p.failedFile, p.failedWhat);
+        msg::error(tr("歌曲文件不存在!"), tr("提示"));
+        return false;
     }
-    setCurrent(pos);
-    try {
-        openSong(pos, notify, true);
-    } catch (const PlaybackError& e) {
-        emit failed(m_paths.value(pos), QString::fromUtf8(e.what()));
-        throw;
-    }
+    if (!m_device)
+        throw PlaybackError(tr("没有可用的播放设备").toStdString());
 
+    setCurrent(p.index);
+    const QString first = m_paths.value(p.index);
+    bool started = false;
+    if (!p.cued.isEmpty() && p.cued == first && m_device->cuedFile() == first)
+        started = m_device->playCued(p.notify);
+    if (!started)
+        started = startSong(p.index, p.notify, m_fadeinLevel);
+    if (!started) {
+        const MediaDevice::Failure why =
+            fileExists(first) ? m_device->failure() : MediaDevice::Failure::Missing;
+        emit failed(first, mediaFailureReason(why));
+        if (!continuing(p.mode))
+            throw PlaybackError(mediaFailureText(why, first).toStdString());
+        // A continuing list goes on with its next playable song.
+        m_device->setNotifyEnabled(true);
+        startSearch(false);
+        emit entryStarted(t);
+        return true;
+    }
+    showSongStarted();
     emit entryStarted(t);
+    if (continuing(m_playMode))
+        startSearch(true);
     return true;
 }
 
-void ScheduledPlayback::openSong(int index, bool notify, bool setFadeInVolume) {
-    if (!m_device)
-        throw PlaybackError("no media device");
+bool ScheduledPlayback::startSong(int index, bool notify, int volume) {
     const QString path = m_paths.value(index);
-    if (!m_device->open(path))
-        throw PlaybackError(m_device->errorString().toStdString());
-    m_device->setNotifyEnabled(notify);
-    if (setFadeInVolume)
-        SetMCIVolume(m_device, m_fadeinLevel);
-    if (!m_device->play(notify)) {
-        const QString error = m_device->errorString();
-        m_device->close();
-        throw PlaybackError(error.isEmpty() ? "the song cannot be played" : error.toStdString());
-    }
-    showSongStarted();
-}
-
-bool ScheduledPlayback::tryOpenSong(int index, bool notify) {
-    try {
-        openSong(index, notify, false);
-        return true;
-    } catch (const std::exception& e) {
-        emit failed(m_paths.value(index), QString::fromUtf8(e.what()));
+    if (!m_device || !fileExists(path))
         return false;
-    }
+    return m_device->cue(path, volume) && m_device->playCued(notify);
 }
 
 void ScheduledPlayback::showSongStarted() {
     const qint64 length = m_device->length();
-    m_display.nowPlaying = tr("正在播放：") + m_device->fileName();
+    m_display.nowPlaying = tr("正在播放：") + m_paths.value(m_current, m_device->fileName());
     m_display.lengthText = QStringLiteral("/ ") + FormatPlayTime(length);
     m_display.trackMax = toTrack(length);
+    m_display.trackPosition = 0;
+    m_display.positionText = FormatPlayTime(0);
     m_display.controlsVisible = true;
     emit displayChanged();
 }
+
+void ScheduledPlayback::onLengthChanged(qint64 ms) {
+    if (m_display.nowPlaying.isEmpty())
+        return;
+    m_display.lengthText = QStringLiteral("/ ") + FormatPlayTime(ms);
+    m_display.trackMax = toTrack(ms);
+    emit displayChanged();
+}
+
+// --- going from song to song -------------------------------------------------
 
 void ScheduledPlayback::MediaPlayer2Notify() {
     if (!m_device || !m_device->notifyEnabled() || m_paths.isEmpty())
@@ -189,73 +285,182 @@ void ScheduledPlayback::MediaPlayer2Notify() {
     if ((mode == MediaDevice::Mode::Playing || mode == MediaDevice::Mode::Paused) &&
         m_device->length() - m_device->position() > kEndTolerance)
         return;
-    if (m_playMode == kRandom)
-        nextRandomSong();
-    else if (m_playMode == kInOrder)
-        nextSequentialSong();
+    if (!continuing(m_playMode))
+        return;
+    // The song ended before a next one was ready (or the one handed over
+    // could not be played after all): a new search opens the song it finds
+    // and plays it.
+    m_device->setNext(QString());
+    startSearch(false);
 }
 
-void ScheduledPlayback::nextRandomSong() {
-    // At most 2n draws; when none of them gives a song that plays, the
-    // playback stays stopped until the next time of the timetable.
+void ScheduledPlayback::startSearch(bool gapless) {
+    if (!m_device || m_paths.isEmpty())
+        return;
+    m_search.active = true;
+    m_search.gapless = gapless;
+    m_search.position = m_current;
+    m_search.looked = 0;
+    m_search.waitingFor = -1;
+    ++m_search.token;
+    continueSearch();
+}
+
+void ScheduledPlayback::cancelSearch() {
+    m_search.active = false;
+    m_search.waitingFor = -1;
+    ++m_search.token;
+    m_nextIndex = -1;
+}
+
+void ScheduledPlayback::continueSearch() {
     const int n = int(m_paths.size());
-    int draws = 0;
-    while (draws < 2 * n) {
-        int pos = draw(n);
-        ++draws;
-        if (!songExists(pos) && draws < 2 * n) {
+    const bool random = m_playMode == kRandom;
+    // In order: one full pass over the list at most, after the last song the
+    // first. Random: at most 2n draws. Either way the playback then stays
+    // stopped until the next time of the timetable.
+    const int limit = random ? 2 * n : n;
+    auto passOver = [this](const QString& path, MediaDevice::Failure why) {
+        // Told once per entry, not at every pass of the search.
+        if (!m_reportedFailures.contains(path)) {
+            m_reportedFailures.insert(path);
+            emit failed(path, mediaFailureReason(why));
+        }
+    };
+    for (int budget = searchBudget; m_search.active && budget > 0; --budget) {
+        if (m_search.looked >= limit || !m_device) {
+            m_search.active = false;
+            if (!m_search.gapless)
+                clearTexts();
+            return;
+        }
+        int pos = 0;
+        if (random) {
             pos = draw(n);
-            ++draws;
+            ++m_search.looked;
+            if (!songExists(pos) && m_search.looked < limit) {
+                pos = draw(n); // the second draw is not tested
+                ++m_search.looked;
+            }
+        } else {
+            const int at = m_search.position;
+            pos = (at < 0 || at >= n - 1) ? 0 : at + 1;
+            ++m_search.looked;
+        }
+        m_search.position = pos;
+        const QString path = m_paths.at(pos);
+        if (!songExists(pos)) {
+            if (!m_search.gapless)
+                setCurrent(pos);
+            continue;
+        }
+        if (m_search.gapless) {
+            if (m_device->setNext(path)) {
+                m_search.waitingFor = pos;
+                m_nextIndex = pos;
+                return; // the device tells whether it can play it
+            }
+            passOver(path, m_device->failure());
+            continue;
         }
         setCurrent(pos);
-        if (tryOpenSong(pos, true)) {
-            emit songChanged(m_paths.value(pos));
+        if (startSong(pos, true, m_device->volume())) {
+            m_search.active = false;
+            showSongStarted();
+            emit songChanged(path);
+            if (continuing(m_playMode))
+                startSearch(true);
             return;
         }
+        passOver(path, m_device->failure());
     }
-    clearTexts();
+    if (!m_search.active)
+        return;
+    // Enough for this turn: the rest after the events waiting now (the
+    // clock's tick among them).
+    const int token = m_search.token;
+    QTimer::singleShot(0, this, [this, token] {
+        if (m_search.active && m_search.token == token && m_search.waitingFor < 0)
+            continueSearch();
+    });
 }
 
-void ScheduledPlayback::nextSequentialSong() {
-    // One full pass over the list at most; after the last song the first.
-    const int n = int(m_paths.size());
-    int pos = m_current;
-    int stepped = 0;
-    while (stepped < n) {
-        pos = (pos < 0 || pos >= n - 1) ? 0 : pos + 1;
-        ++stepped;
-        if (!songExists(pos) && pos < n - 1) {
-            ++pos;
-            ++stepped;
-        }
-        setCurrent(pos);
-        closeDevice();
-        if (tryOpenSong(pos, true)) {
-            emit songChanged(m_paths.value(pos));
-            return;
-        }
+void ScheduledPlayback::onNextFailed(const QString& path, MediaDevice::Failure why,
+                                     const QString& text) {
+    Q_UNUSED(text);
+    if (!m_search.active || m_search.waitingFor < 0 || m_paths.value(m_search.waitingFor) != path)
+        return;
+    m_search.waitingFor = -1;
+    m_nextIndex = -1;
+    if (!m_reportedFailures.contains(path)) {
+        m_reportedFailures.insert(path);
+        emit failed(path, mediaFailureReason(why));
     }
-    clearTexts();
+    continueSearch();
 }
+
+void ScheduledPlayback::onNextStarted(const QString& path) {
+    const int index = m_nextIndex >= 0 && m_paths.value(m_nextIndex) == path
+                          ? m_nextIndex
+                          : int(m_paths.indexOf(path));
+    m_search.active = false;
+    m_search.waitingFor = -1;
+    m_nextIndex = -1;
+    if (index < 0)
+        return;
+    setCurrent(index);
+    showSongStarted();
+    emit songChanged(path);
+    startSearch(true);
+}
+
+void ScheduledPlayback::onDeviceFailed(const QString& path, MediaDevice::Failure why,
+                                       const QString& text) {
+    songFailed(path, why, text);
+}
+
+void ScheduledPlayback::songFailed(const QString& path, MediaDevice::Failure why,
+                                   const QString& text) {
+    Q_UNUSED(text);
+    if (m_prepared && m_prepared->cued == path) {
+        // The song cued for an entry to come: its start picks again.
+        m_prepared->cued.clear();
+        return;
+    }
+    if (m_current < 0 || m_paths.value(m_current) != path)
+        return;
+    emit failed(path, mediaFailureReason(why));
+    clearTexts();
+    // In a continuing list the next playable song follows.
+    if (continuing(m_playMode)) {
+        m_device->setNext(QString());
+        m_device->setNotifyEnabled(true);
+        startSearch(false);
+    }
+}
+
+// --- the seconds ---------------------------------------------------------------
 
 void ScheduledPlayback::processTick() {
-    if (m_device) {
-        const MediaDevice::Mode mode = m_device->mode();
-        if (mode == MediaDevice::Mode::Playing) {
-            const qint64 position = m_device->position();
-            m_display.trackPosition = toTrack(position);
-            m_display.positionText = FormatPlayTime(position);
-            emit displayChanged();
-        } else if ((mode == MediaDevice::Mode::Stopped || mode == MediaDevice::Mode::NotOpen) &&
-                   !m_display.nowPlaying.isEmpty()) {
-            m_display.nowPlaying.clear();
-            m_display.positionText = FormatPlayTime(m_device->position());
-            emit displayChanged();
-        }
+    if (!m_device)
+        return;
+    const MediaDevice::Mode mode = m_device->mode();
+    if (mode == MediaDevice::Mode::Playing) {
+        const qint64 position = m_device->position();
+        m_display.trackPosition = toTrack(position);
+        m_display.positionText = FormatPlayTime(position);
+        emit displayChanged();
+    } else if ((mode == MediaDevice::Mode::Stopped || mode == MediaDevice::Mode::NotOpen) &&
+               !m_display.nowPlaying.isEmpty() && !m_search.active) {
+        m_display.nowPlaying.clear();
+        m_display.positionText = FormatPlayTime(m_device->position());
+        emit displayChanged();
     }
+}
 
+void ScheduledPlayback::stepFades() {
     if (m_fadeoutOn) {
-        m_fadeoutLevel = qMax(0, m_fadeoutLevel - 400);
+        m_fadeoutLevel = qMax(0, m_fadeoutLevel - fadeOutStep);
         SetMCIVolume(m_device, m_fadeoutLevel);
         if (m_fadeoutLevel == 0) {
             m_fadeoutOn = false;
@@ -263,23 +468,27 @@ void ScheduledPlayback::processTick() {
         }
     }
     if (m_fadeinOn) {
-        m_fadeinLevel = qMin(1000, m_fadeinLevel + 200);
-        if (m_device)
-            SetMCIVolume(m_device, m_fadeinLevel);
+        m_fadeinLevel = qMin(1000, m_fadeinLevel + fadeInStep);
+        SetMCIVolume(m_device, m_fadeinLevel);
         if (m_fadeinLevel == 1000)
             m_fadeinOn = false;
     }
 }
 
 void ScheduledPlayback::startFadeOut() {
-    m_fadeoutLevel = 1000;
+    m_fadeoutLevel = 1000 - fadeOutStep;
     m_fadeoutOn = true;
+    SetMCIVolume(m_device, m_fadeoutLevel);
 }
 
+// --- by hand and at the end ----------------------------------------------------
+
 void ScheduledPlayback::closeDevice() {
+    cancelSearch();
     if (!m_device)
         return;
     m_device->setNotifyEnabled(false);
+    m_device->setNext(QString());
     if (m_device->mode() == MediaDevice::Mode::Playing)
         m_device->stop();
     if (m_device->mode() != MediaDevice::Mode::NotOpen)
@@ -323,6 +532,18 @@ void ScheduledPlayback::ListBox5DblClick(int index) {
         return;
     setCurrent(index);
     closeDevice();
-    if (tryOpenSong(index, true))
-        emit pickedByHand(m_paths.value(index));
+    // A song started by hand plays at full volume, whatever fade was left
+    // running; the next end time still fades it out.
+    m_fadeinOn = false;
+    const QString path = m_paths.value(index);
+    if (!startSong(index, true, 1000)) {
+        if (m_device)
+            emit failed(path, mediaFailureReason(fileExists(path) ? m_device->failure()
+                                                                  : MediaDevice::Failure::Missing));
+        return;
+    }
+    showSongStarted();
+    emit pickedByHand(path);
+    if (continuing(m_playMode))
+        startSearch(true);
 }

@@ -3,6 +3,8 @@
 #include "base/PlayText.h"
 
 #include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
 
 namespace {
 const QString kInOrder = QStringLiteral("顺序播放");
@@ -49,7 +51,7 @@ TEST_F(PlaybackTest, InOrderPlaysTheListRoundAndRound) {
     EXPECT_EQ(playedNames(), QStringList({"A.mp3", "B.mp3", "C.mp3", "A.mp3", "B.mp3"}));
     EXPECT_EQ(playback.currentIndex(), 1);
     EXPECT_EQ(playback.names(), QStringList({"A", "B", "C"}));
-    EXPECT_EQ(device.calls.first(), QStringLiteral("open:") + song("A.mp3"));
+    EXPECT_EQ(device.calls.first(), QStringLiteral("cue:") + song("A.mp3"));
     EXPECT_TRUE(device.notifyEnabled());
 }
 
@@ -132,7 +134,7 @@ TEST_F(PlaybackTest, SongEndLoopsGiveUpWhenNothingCanBeOpened) {
         device.unplayable.insert(s);
     device.calls.clear();
     device.finishSong();
-    EXPECT_EQ(device.calls.filter(QStringLiteral("open:")).size(), 3); // one full pass
+    EXPECT_EQ(device.calls.filter(QStringLiteral("cue:")).size(), 3); // one full pass
     EXPECT_EQ(device.played.size(), 1);
     EXPECT_NE(device.mode(), MediaDevice::Mode::Playing);
     EXPECT_TRUE(playback.display().nowPlaying.isEmpty());
@@ -148,7 +150,7 @@ TEST_F(PlaybackTest, SongEndLoopsGiveUpWhenNothingCanBeOpened) {
     playback.setRandomSource([&](int n) { return drawn++ % n; });
     device.finishSong();
     EXPECT_EQ(drawn, 6);
-    EXPECT_EQ(device.calls.filter(QStringLiteral("open:")).size(), 6);
+    EXPECT_EQ(device.calls.filter(QStringLiteral("cue:")).size(), 6);
 }
 
 TEST_F(PlaybackTest, EmptyOrMissingListsFailWithoutPlaying) {
@@ -168,23 +170,24 @@ TEST_F(PlaybackTest, ListExtensionInAnyCaseLoadsTheListAndEmptyLinesAreSongs) {
     EXPECT_EQ(playedNames(), QStringList({"A.mp3", "C.mp3", "A.mp3"}));
 }
 
-TEST_F(PlaybackTest, FadeInAndFadeOutLevels) {
+TEST_F(PlaybackTest, FadeLevelsStartInTheStartAndEndSeconds) {
     ASSERT_TRUE(start(song("A.mp3"), kInOrder));
-    // Volume 0 is set on the opened song before it plays.
-    EXPECT_EQ(device.calls.mid(device.calls.indexOf(QStringLiteral("volume:0")) - 1, 3),
-              QStringList({QStringLiteral("open:") + song("A.mp3"), "volume:0", "play:1"}));
-    for (int i = 0; i < 6; ++i)
-        playback.processTick();
-    EXPECT_EQ(device.volumes, QList<int>({0, 200, 400, 600, 800, 1000}));
+    // The song is cued at the first fade-in level and heard at it.
+    EXPECT_EQ(device.calls.mid(0, 2), QStringList({"cue:" + song("A.mp3"), "playCued:1"}));
+    EXPECT_EQ(device.volume(), 200);
+    playback.processTick(); // the progress tick leaves the fades alone
+    for (int i = 0; i < 5; ++i)
+        playback.stepFades();
+    EXPECT_EQ(device.volumes, QList<int>({200, 400, 600, 800, 1000}));
     EXPECT_FALSE(playback.fadeInOn());
 
     device.volumes.clear();
-    playback.startFadeOut();
-    playback.processTick();
-    playback.processTick();
+    playback.startFadeOut(); // the end second: its first step at once
+    EXPECT_EQ(device.volumes, QList<int>({600}));
+    playback.stepFades();
     EXPECT_EQ(device.mode(), MediaDevice::Mode::Playing);
     EXPECT_FALSE(playback.paths().isEmpty());
-    playback.processTick();
+    playback.stepFades();
     EXPECT_EQ(device.volumes, QList<int>({600, 200, 0}));
     EXPECT_EQ(device.mode(), MediaDevice::Mode::NotOpen);
     EXPECT_TRUE(playback.paths().isEmpty());
@@ -192,12 +195,12 @@ TEST_F(PlaybackTest, FadeInAndFadeOutLevels) {
     EXPECT_TRUE(playback.display().lengthText.isEmpty());
 }
 
-TEST_F(PlaybackTest, FadeOutStepComesBeforeFadeInInOneTick) {
+TEST_F(PlaybackTest, FadeOutStepComesBeforeFadeInInOneSecond) {
     ASSERT_TRUE(start(song("A.mp3"), kInOrder));
     playback.startFadeOut();
     device.volumes.clear();
-    playback.processTick();
-    EXPECT_EQ(device.volumes, QList<int>({600, 200}));
+    playback.stepFades();
+    EXPECT_EQ(device.volumes, QList<int>({200, 400}));
 }
 
 TEST_F(PlaybackTest, ProgressDisplaysAndTheStartedEntryIsAnnounced) {
@@ -235,8 +238,8 @@ TEST_F(PlaybackTest, ManualStopKeepsTheListsUntilTheNextEndTime) {
     EXPECT_EQ(device.played.size(), 1);
 
     playback.startFadeOut();
-    for (int i = 0; i < 3; ++i)
-        playback.processTick();
+    for (int i = 0; i < 2; ++i)
+        playback.stepFades();
     EXPECT_TRUE(playback.paths().isEmpty());
     EXPECT_FALSE(playback.display().controlsVisible);
 }
@@ -248,11 +251,73 @@ TEST_F(PlaybackTest, DoubleClickPlaysTheChosenSongAndTheModeGoesOn) {
     EXPECT_EQ(device.played.size(), 1);
     playback.ListBox5DblClick(1);
     EXPECT_EQ(playedNames(), QStringList({"A.mp3", "B.mp3"}));
-    EXPECT_TRUE(device.volumes.isEmpty());
+    EXPECT_EQ(device.volumes, QList<int>({1000}));
     EXPECT_TRUE(device.notifyEnabled());
     EXPECT_EQ(playback.display().nowPlaying, QStringLiteral("正在播放：") + song("B.mp3"));
     device.finishSong();
     EXPECT_EQ(playedNames().constLast(), QStringLiteral("C.mp3"));
+}
+
+TEST_F(PlaybackTest, SongPickedByHandPlaysAtFullVolumeWhateverFadeWasLeft) {
+    ASSERT_TRUE(start(playlist("day.pl3", abc()), kInOrder));
+    playback.stepFades(); // 400
+    playback.SpeedButton1Click();
+    playback.ListBox5DblClick(1);
+    EXPECT_EQ(device.fileName(), song("B.mp3"));
+    EXPECT_EQ(device.volume(), 1000);
+    for (int i = 0; i < 4; ++i)
+        playback.stepFades();
+    EXPECT_EQ(device.volume(), 1000);
+    EXPECT_EQ(device.volumes, QList<int>({200, 400, 1000}));
+}
+
+TEST_F(PlaybackTest, NextSongIsHandedOverWhileTheSongPlaysSkippingMissingOnes) {
+    // In order: B is missing, so C is the next one, set while A still plays.
+    ASSERT_TRUE(
+        start(playlist("day.pl3", {song("A.mp3"), missing("B.mp3"), song("C.mp3")}), kInOrder));
+    EXPECT_EQ(device.nextFile(), song("C.mp3"));
+    EXPECT_EQ(playback.currentIndex(), 0); // the display moves when C is heard
+    device.finishSong();
+    EXPECT_EQ(playback.currentIndex(), 2);
+    EXPECT_EQ(playback.display().nowPlaying, QStringLiteral("正在播放：") + song("C.mp3"));
+    EXPECT_EQ(device.nextFile(), song("A.mp3"));
+    EXPECT_TRUE(device.calls.filter(QStringLiteral("open:")).isEmpty()); // no new stream
+
+    // Random: the draw for the next song is made while the song plays.
+    db.exec(QStringLiteral("delete from sjb"));
+    draws = {0, 1, 1, 2};
+    ASSERT_TRUE(
+        start(playlist("r.pl3", {song("A.mp3"), missing("B.mp3"), song("C.mp3")}), kRandom));
+    EXPECT_EQ(device.fileName(), song("A.mp3"));
+    EXPECT_EQ(device.nextFile(), song("C.mp3"));
+    EXPECT_TRUE(draws.empty());
+
+    // A next song the device cannot play is passed over too.
+    db.exec(QStringLiteral("delete from sjb"));
+    device.unplayable << song("B.mp3");
+    ASSERT_TRUE(start(playlist("day.pl3", abc()), kInOrder));
+    EXPECT_EQ(device.nextFile(), song("C.mp3"));
+}
+
+TEST_F(PlaybackTest, SearchThroughManyBrokenSongsLetsTheEventLoopRun) {
+    QStringList songs{song("good.mp3")};
+    for (int i = 0; i < 1000; ++i)
+        songs << missing(QStringLiteral("gone%1.mp3").arg(i));
+    for (int i = 0; i < 200; ++i) {
+        songs << song(QStringLiteral("bad%1.mp3").arg(i));
+        device.unplayable << songs.constLast();
+    }
+    ASSERT_TRUE(start(playlist("broken.pl3", songs), kInOrder));
+    // The search for the next song looks at a bounded number of places per
+    // turn of the event loop; the rest follows after the waiting events.
+    EXPECT_LE(device.calls.filter(QStringLiteral("next:")).size(), ScheduledPlayback::searchBudget);
+    EXPECT_TRUE(device.nextFile().isEmpty());
+    bool tickedBetween = false;
+    QTimer::singleShot(0, [&] { tickedBetween = device.nextFile().isEmpty(); });
+    QTRY_COMPARE_WITH_TIMEOUT(device.nextFile(), song("good.mp3"), 5000);
+    EXPECT_TRUE(tickedBetween);
+    device.finishSong();
+    EXPECT_EQ(playedNames(), QStringList({"good.mp3", "good.mp3"}));
 }
 
 TEST_F(PlaybackTest, SameStartTimeTakesTheFirstEntryAndStaleNoticesAreIgnored) {
@@ -273,7 +338,7 @@ TEST_F(PlaybackTest, NoDeviceMeansTheEntryFailsWithoutCrashing) {
     EXPECT_THROW(start(song("A.mp3"), kInOrder), PlaybackError);
     playback.startFadeOut();
     for (int i = 0; i < 3; ++i)
-        playback.processTick();
+        playback.stepFades();
     playback.SpeedButton1Click();
     playback.ListBox5DblClick(0);
     EXPECT_TRUE(playback.paths().isEmpty());

@@ -145,6 +145,67 @@ TEST_F(ScheduleTest, BackToBackEntrySurvivesThePreviousFadeOut) {
     EXPECT_EQ(device.mode(), MediaDevice::Mode::Playing);
 }
 
+TEST_F(ScheduleTest, EntryIsCuedAheadAndHeardInItsSecondWithTheFadesOnTheSeconds) {
+    entry("08:00:00", "08:00:10", song("a.mp3"));
+    load();
+    runTo(QTime(7, 59, 56));
+    EXPECT_TRUE(device.calls.isEmpty());
+    second(); // 07:59:57: read and cued, nothing heard
+    EXPECT_EQ(device.calls, QStringList({"cue:" + song("a.mp3")}));
+    EXPECT_EQ(playback.preparedTime(), QStringLiteral("08:00:00"));
+    runTo(QTime(7, 59, 59));
+    EXPECT_EQ(device.calls.size(), 1);
+    EXPECT_NE(device.mode(), MediaDevice::Mode::Playing);
+
+    // Each second's level, set in that second's tick.
+    QStringList levels;
+    while (now() != QStringLiteral("08:00:12")) {
+        second();
+        levels << now().right(2) + QLatin1Char(':') +
+                      (device.mode() == MediaDevice::Mode::Playing
+                           ? QString::number(device.volume())
+                           : QStringLiteral("-"));
+    }
+    EXPECT_EQ(device.calls.mid(1, 2), QStringList({"playCued:1", "play:1"}));
+    EXPECT_EQ(levels,
+              QStringList({"00:200", "01:400", "02:600", "03:800", "04:1000", "05:1000", "06:1000",
+                           "07:1000", "08:1000", "09:1000", "10:600", "11:200", "12:-"}));
+}
+
+TEST_F(ScheduleTest, PreparedEntryEditedOrDeletedBeforeItsSecondIsTakenAsItIsThen) {
+    const qlonglong id =
+        db.addEntry(QStringLiteral("工作日"), "08:00:00", "08:10:00", song("old.mp3"));
+    const QString list = playlist("later.pl3", {song("x.mp3")});
+    entry("08:01:00", "08:10:00", list);
+    load();
+    runTo(QTime(7, 59, 58));
+    ASSERT_EQ(playback.preparedTime(), QStringLiteral("08:00:00"));
+    // The operator changes the song; the editor closes and the day is reloaded.
+    db.exec(QStringLiteral("update sjb set 歌曲列表或歌曲=? where ID=?"), {song("new.mp3"), id});
+    load();
+    runTo(QTime(8, 0, 5));
+    EXPECT_EQ(playedNames(), QStringList({"new.mp3"}));
+
+    // A list rewritten after it was read ahead is read again.
+    runTo(QTime(8, 0, 58));
+    ASSERT_EQ(playback.preparedTime(), QStringLiteral("08:01:00"));
+    QFile::remove(list);
+    WritePlaylistFile(list, {song("y.mp3"), song("z.mp3")});
+    runTo(QTime(8, 1, 2));
+    EXPECT_EQ(playedNames(), QStringList({"new.mp3", "y.mp3"}));
+
+    // Deleted before its second: nothing starts.
+    entry("08:02:00", "08:10:00", song("gone.mp3"));
+    load();
+    runTo(QTime(8, 1, 58));
+    ASSERT_EQ(playback.preparedTime(), QStringLiteral("08:02:00"));
+    db.exec(QStringLiteral("delete from sjb where 开始时间='08:02:00'"));
+    load();
+    runTo(QTime(8, 2, 5));
+    EXPECT_EQ(playedNames(), QStringList({"new.mp3", "y.mp3"}));
+    EXPECT_EQ(device.fileName(), song("y.mp3"));
+}
+
 TEST_F(ScheduleTest, EntryWhoseEndIsItsStartIsFadedOutFromItsStartSecond) {
     entry("08:00:00", "08:00:00", song("a.mp3"));
     entry("08:00:10", "08:00:20", song("b.mp3"));

@@ -29,9 +29,13 @@ public:
     int volume() const override { return m_volume; }
     bool notifyEnabled() const override { return m_notify; }
     void setNotifyEnabled(bool on) override { m_notify = on; }
+    bool cue(const QString& fileName, int volume) override;
+    bool playCued(bool notify) override;
+    bool setNext(const QString& fileName) override;
 
-    // The song plays to its end: position = length, stopped, and the
-    // completion notification when notify is on.
+    // The song plays to its end. With a next song set that can be played,
+    // that one goes on (nextStarted); else: position = length, stopped, and
+    // the completion notification when notify is on.
     void finishSong();
     void setPosition(qint64 ms) { m_position = ms; }
 
@@ -40,12 +44,14 @@ public:
     QHash<QString, qint64> lengths;  // length per file (default 180000 ms)
     bool requireExistingFile = true; // open fails for a missing file
 
-    // What happened, in order: "open:<file>", "play:1", "stop", "close", "volume:600" ...
+    // What happened, in order: "open:<file>", "cue:<file>", "playCued:1",
+    // "next:<file>", "play:1", "stop", "close", "volume:600" ...
     QStringList calls;
     QList<int> volumes; // every volume set, in order
     QStringList played; // files that started playing, in order
 
 private:
+    bool playable(const QString& fileName);
     QString m_file;
     QString m_error;
     Mode m_mode = Mode::NotOpen;
