@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 DB ?= $(BUILD)/gsk.db
 
-.PHONY: all deps configure build run test bench clean format format-check tidy
+.PHONY: all deps configure build run test bench clean format format-check tidy package
 
 all: build
 
@@ -11,7 +11,7 @@ deps:
 	@scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -31,6 +31,13 @@ format:
 
 format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+# The Debian package in $(BUILD)/, then the test that installs it in a
+# temporary root and starts it there.
+package: build
+	@rm -f $(BUILD)/vorn_*.deb
+	@cd $(BUILD) && cpack -G DEB >/dev/null
+	@tests/package/install-test.sh $(BUILD)/vorn_*.deb
 
 tidy: build
 	@scripts/tidy.sh $(BUILD) $(JOBS)

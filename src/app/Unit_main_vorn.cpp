@@ -360,9 +360,11 @@ TForm_main_vorn::~TForm_main_vorn() {
 }
 
 bool TForm_main_vorn::FormCreate() {
-    const QString path = DatabaseFile::locate(Services::programDir());
+    QString problem;
+    const QString path = DatabaseFile::storePath(&problem);
     if (!m_dm.OpenDatabase(QStringLiteral("sqlite"), path)) {
-        msg::error(tr("数据库联接出错!"));
+        msg::error(problem.isEmpty() ? tr("数据库联接出错!")
+                                     : tr("数据库联接出错!") + QLatin1Char('\n') + problem);
         return false;
     }
     // The clock runs before anything here can show a box: a box runs its own

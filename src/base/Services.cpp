@@ -105,6 +105,9 @@ QString programDir() {
 void setProgramDir(const QString& dir) {
     g_programDir = dir;
 }
+bool programDirOverridden() {
+    return !qEnvironmentVariableIsEmpty("VORN_HOME") || !g_programDir.isEmpty();
+}
 } // namespace Services
 
 namespace msg {

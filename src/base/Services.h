@@ -50,4 +50,6 @@ void setFileManager(FileManager* fileManager);
 // for. The environment variable VORN_HOME overrides it.
 QString programDir();
 void setProgramDir(const QString& dir);
+// True when VORN_HOME or setProgramDir() chose the folder: only it is used.
+bool programDirOverridden();
 } // namespace Services

@@ -1,5 +1,7 @@
 #include "data/DatabaseFile.h"
 
+#include "base/InstallPaths.h"
+#include "base/Services.h"
 #include "data/ExtraTables.h"
 
 #include <QCoreApplication>
@@ -113,6 +115,51 @@ QString locate(const QString& programDir) {
         return {};
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return QDir::cleanPath(QFileInfo(path).isAbsolute() ? path : dir.filePath(path));
+}
+
+bool findInFolders(const QStringList& folders, QString* path) {
+    for (const QString& folder : folders) {
+        const QDir dir(folder);
+        if (folder.isEmpty() ||
+            !(dir.exists(QStringLiteral("dbpath.ini")) || dir.exists(QLatin1String(defaultName))))
+            continue;
+        *path = locate(folder);
+        return true;
+    }
+    return false;
+}
+
+QString storePath(QString* problem) {
+    if (Services::programDirOverridden())
+        return locate(Services::programDir());
+    return storePathFor(Services::programDir(), problem);
+}
+
+QString storePathFor(const QString& programDir, QString* problem) {
+    if (InstallPaths::dataDir(programDir).isEmpty())
+        return locate(programDir);
+    const QString user = InstallPaths::userDataDir();
+    QString path;
+    if (findInFolders({programDir, InstallPaths::configDir(programDir), user}, &path))
+        return path;
+
+    // This user's first start: a database of their own.
+    const bool made = !QFileInfo::exists(user);
+    if (!QDir().mkpath(user)) {
+        if (problem)
+            *problem = tr("无法建立文件夹 %1").arg(user);
+        return {};
+    }
+    if (made)
+        QFile::setPermissions(user, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    path = QDir(user).filePath(QLatin1String(defaultName));
+    QString why;
+    if (!create(path, &why)) {
+        if (problem)
+            *problem = why;
+        return {};
+    }
+    return path;
 }
 
 QStringList defaultTimetableNames() {

@@ -13,6 +13,21 @@ inline constexpr const char* defaultName = "gsk.db";
 // taken relative to the program's folder; a backslash counts as '/'.
 QString locate(const QString& programDir);
 
+// The first of the folders that holds a dbpath.ini or a gsk.db decides,
+// dbpath.ini first, read as locate() reads it. False when none has either.
+bool findInFolders(const QStringList& folders, QString* path);
+
+// The database this desk opens. With VORN_HOME (or a folder set by a test), or
+// run from a build tree: locate() in that folder, as always. Installed from
+// the package: the first of the program's folder, the machine's folder
+// (/etc/vorn) and the user's data folder ($XDG_DATA_HOME/vorn) that holds a
+// dbpath.ini or a gsk.db; when none does, a fresh gsk.db is made in the user's
+// data folder (the user's first start). Empty when that fails, with the
+// reason in *problem.
+QString storePath(QString* problem = nullptr);
+// The same for a program in programDir, without VORN_HOME.
+QString storePathFor(const QString& programDir, QString* problem = nullptr);
+
 // The value of "path" in section "db" of a dbpath.ini: names in any letter
 // case, the value whole to the end of its line (commas, semicolons and all)
 // without the blanks around it or one pair of enclosing double quotes. The

@@ -1,9 +1,12 @@
 #include "shell/AboutLinks.h"
 
+#include "base/InstallPaths.h"
 #include "base/Services.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 
 namespace AboutLinks {
 namespace {
@@ -14,7 +17,19 @@ Opener& opener() {
 } // namespace
 
 QString helpFilePath() {
-    return QDir(QDir(Services::programDir()).absolutePath()).filePath(QLatin1String(helpFileName));
+    return helpFilePath(Services::programDir(), QCoreApplication::applicationDirPath());
+}
+
+QString helpFilePath(const QString& programDir, const QString& installedProgramDir) {
+    const QString beside =
+        QDir(QDir(programDir).absolutePath()).filePath(QLatin1String(helpFileName));
+    if (QFileInfo::exists(beside))
+        return beside;
+    // Installed from the package: the help lies with the program's other files.
+    const QString installed = InstallPaths::dataDir(installedProgramDir);
+    if (!installed.isEmpty() && QDir(installed).exists(QLatin1String(helpFileName)))
+        return QDir(installed).filePath(QLatin1String(helpFileName));
+    return beside;
 }
 
 QUrl helpUrl() {

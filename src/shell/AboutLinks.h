@@ -10,8 +10,11 @@ inline constexpr const char* supportMail = "vorn-support@example.org";
 inline constexpr const char* supportWeb = "https://vorn.example.org/";
 inline constexpr const char* helpFileName = "help.html";
 
-// The help page beside the program (absolute, whatever the current folder).
+// The help page beside the program (absolute, whatever the current folder),
+// or where the package installed it when there is none beside the program.
 QString helpFilePath();
+// The same for a program folder (or VORN_HOME) and the folder the program runs from.
+QString helpFilePath(const QString& programDir, const QString& installedProgramDir);
 QUrl helpUrl();
 QUrl mailUrl();
 QUrl webUrl();

@@ -1,12 +1,14 @@
 #include "RecordingMessageService.h"
 
 #include "TestDatabase.h"
+#include "base/InstallPaths.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -59,6 +61,56 @@ TEST(DatabaseLocation, IniValueIsTakenWholeToTheEndOfItsLine) {
     EXPECT_EQ(pathFromIni("path=/outside/any/section\n"), QString());
     EXPECT_EQ(pathFromIni("[db]\npath=\n"), "");
     EXPECT_FALSE(pathFromIni("[db]\npath=\n").isNull()) << "present but empty";
+}
+
+TEST(DatabaseLocation, InstalledProgramSearchesItsFoldersInOrderAndMakesTheUsersOwn) {
+    // A package unpacked into a root of its own; the user's data folder beside it.
+    QTemporaryDir tmp;
+    const QDir root(tmp.path());
+    for (const char* sub : {"usr/bin", "usr/share/vorn"})
+        ASSERT_TRUE(root.mkpath(sub));
+    const QString bin = root.filePath("usr/bin");
+    const QString etc = InstallPaths::configDir(bin); // ROOT/etc/vorn for a package in /usr
+    ASSERT_TRUE(etc.startsWith(root.path())) << qPrintable(etc);
+    ASSERT_TRUE(root.mkpath(etc));
+    const QString user = root.filePath("data/vorn");
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
+
+    // First start: nothing anywhere, so the user gets a fresh database.
+    QString problem;
+    EXPECT_EQ(DatabaseFile::storePathFor(bin, &problem), user + "/gsk.db") << qPrintable(problem);
+    EXPECT_EQ(QFileInfo(user).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    TDataModule1 dm;
+    EXPECT_TRUE(dm.OpenDatabase("sqlite", user + "/gsk.db"));
+    EXPECT_EQ(DatabaseFile::storePathFor(bin), user + "/gsk.db") << "the next start finds it";
+
+    // The machine's folder comes before the user's, and a dbpath.ini before a gsk.db.
+    ASSERT_TRUE(DatabaseFile::create(etc + "/gsk.db"));
+    EXPECT_EQ(DatabaseFile::storePathFor(bin), etc + "/gsk.db");
+    write(etc + "/dbpath.ini", "[DB]\npath=school/gsk.db\n");
+    EXPECT_EQ(DatabaseFile::storePathFor(bin), etc + "/school/gsk.db");
+    write(user + "/dbpath.ini", "[db]\npath=/srv/mine.db\n");
+    EXPECT_EQ(DatabaseFile::storePathFor(bin), etc + "/school/gsk.db");
+    // One beside the program wins over everything.
+    write(bin + "/dbpath.ini", "[db]\n");
+    EXPECT_EQ(DatabaseFile::storePathFor(bin), "") << "no key: empty, as beside the program always";
+
+    // A user data folder that cannot be made: no path, and why.
+    QTemporaryDir other;
+    QDir(other.path()).mkpath("usr/bin");
+    QDir(other.path()).mkpath("usr/share/vorn");
+    write(other.filePath("plain"), "x");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(other.filePath("plain")));
+    problem.clear();
+    EXPECT_EQ(DatabaseFile::storePathFor(other.filePath("usr/bin"), &problem), "");
+    EXPECT_FALSE(problem.isEmpty());
+
+    // Not installed (a build tree): only the program's folder, nothing made.
+    QTemporaryDir build;
+    EXPECT_EQ(DatabaseFile::storePathFor(build.path()), QDir(build.path()).filePath("gsk.db"));
+    EXPECT_TRUE(QDir(build.path()).isEmpty());
+    qputenv("XDG_DATA_HOME", savedDataHome);
 }
 
 TEST(DatabaseCreation, NewDatabaseHasEveryTableNameAndSetting) {

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -77,6 +78,24 @@ TEST(About, HelpPathWithoutOverrideIsBesideTheExecutable) {
     EXPECT_EQ(AboutLinks::helpFilePath(),
               QCoreApplication::applicationDirPath() + QStringLiteral("/help.html"));
     EXPECT_TRUE(QDir::isAbsolutePath(AboutLinks::helpFilePath()));
+}
+
+TEST(About, InstalledProgramFindsTheHelpWhereThePackagePutIt) {
+    QTemporaryDir root;
+    const QString bin = root.filePath("usr/bin");
+    const QString share = root.filePath("usr/share/vorn");
+    ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(share));
+    QFile help(share + "/help.html");
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
+    help.close();
+    EXPECT_EQ(AboutLinks::helpFilePath(bin, bin), share + "/help.html");
+    // VORN_HOME's own help, when it has one, comes first.
+    QTemporaryDir home;
+    EXPECT_EQ(AboutLinks::helpFilePath(home.path(), bin), share + "/help.html");
+    QFile own(home.filePath("help.html"));
+    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+    own.close();
+    EXPECT_EQ(AboutLinks::helpFilePath(home.path(), bin), home.filePath("help.html"));
 }
 
 TEST(About, LinksTurnDarkRedOnHoverAndOpenMailAndBrowser) {
