@@ -8,8 +8,11 @@ deb=$(realpath "$1")
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/vorn-package-XXXXXX")
 desk=
 cleanup() {
-  [ -n "$desk" ] && kill "$desk" 2>/dev/null && wait "$desk" 2>/dev/null
+  local status=$?
+  if [ -n "$desk" ] && kill "$desk" 2>/dev/null; then wait "$desk" 2>/dev/null || true; fi
+  chmod -R u+w "$tmp" 2>/dev/null || true
   rm -rf "$tmp"
+  exit "$status"
 }
 trap cleanup EXIT
 fail() { echo "package test: $*" >&2; exit 1; }
