@@ -5,7 +5,9 @@
 #include "platform/DesktopFileManager.h"
 #include "platform/GstMediaDevice.h"
 #include "platform/GstSongLengthProbe.h"
+#include "platform/GstSoundRecorder.h"
 #include "platform/LogindPowerControl.h"
+#include "platform/RecordingControl.h"
 #include "platform/XdgAutostart.h"
 
 void installRealServices() {
@@ -13,10 +15,16 @@ void installRealServices() {
     static LogindPowerControl power;
     static XdgAutostart autostart;
     static DesktopFileManager fileManager;
+    static PavucontrolRecordingControl recordingControl;
     Services::setMediaDeviceFactory(
         [](QObject* parent) { return std::make_unique<GstMediaDevice>(parent); });
     Services::setSongLengthProbeFactory(
         [](QObject* parent) { return std::make_unique<GstSongLengthProbe>(parent); });
+    Services::setSoundRecorderFactory(
+        [](QObject* parent) { return std::make_unique<GstSoundRecorder>(parent); });
+    Services::setMp3EncoderFactory(
+        [](QObject* parent) { return std::make_unique<LameMp3Encoder>(parent); });
+    Services::setRecordingControl(&recordingControl);
     Services::setMixer(&mixer);
     Services::setPower(&power);
     Services::setAutostart(&autostart);

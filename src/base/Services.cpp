@@ -21,6 +21,9 @@ const Clock* g_clock = &g_systemClock;
 MediaDeviceFactory g_mediaFactory;
 SongLengthProbeFactory g_lengthFactory;
 std::function<QString()> g_outputCheck;
+SoundRecorderFactory g_recorderFactory;
+Mp3EncoderFactory g_encoderFactory;
+RecordingControl* g_recordingControl = nullptr;
 Mixer* g_mixer = nullptr;
 PowerControl* g_power = nullptr;
 Autostart* g_autostart = nullptr;
@@ -64,6 +67,31 @@ QString audioOutputProblem() {
 }
 void setAudioOutputCheck(std::function<QString()> check) {
     g_outputCheck = std::move(check);
+}
+
+std::unique_ptr<SoundRecorder> createSoundRecorder(QObject* parent) {
+    if (!g_recorderFactory)
+        throw std::runtime_error("no sound recorder available");
+    return g_recorderFactory(parent);
+}
+void setSoundRecorderFactory(SoundRecorderFactory factory) {
+    g_recorderFactory = std::move(factory);
+}
+
+std::unique_ptr<Mp3Encoder> createMp3Encoder(QObject* parent) {
+    if (!g_encoderFactory)
+        throw std::runtime_error("no MP3 encoder available");
+    return g_encoderFactory(parent);
+}
+void setMp3EncoderFactory(Mp3EncoderFactory factory) {
+    g_encoderFactory = std::move(factory);
+}
+
+RecordingControl* recordingControl() {
+    return g_recordingControl;
+}
+void setRecordingControl(RecordingControl* control) {
+    g_recordingControl = control;
 }
 
 Mixer* mixer() {

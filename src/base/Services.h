@@ -7,7 +7,9 @@
 #include "platform/MediaDevice.h"
 #include "platform/Mixer.h"
 #include "platform/PowerControl.h"
+#include "platform/RecordingControl.h"
 #include "platform/SongLengthProbe.h"
+#include "platform/SoundRecorder.h"
 
 #include <QString>
 #include <functional>
@@ -32,6 +34,17 @@ void setSongLengthProbeFactory(SongLengthProbeFactory factory);
 // Why sound would not reach a real output (empty: fine). Asked at start-up.
 QString audioOutputProblem();
 void setAudioOutputCheck(std::function<QString()> check);
+
+// Recording and MP3 conversion (the player). Both throw std::runtime_error
+// when nothing has been installed.
+std::unique_ptr<SoundRecorder> createSoundRecorder(QObject* parent);
+void setSoundRecorderFactory(SoundRecorderFactory factory);
+std::unique_ptr<Mp3Encoder> createMp3Encoder(QObject* parent);
+void setMp3EncoderFactory(Mp3EncoderFactory factory);
+
+// The desktop's recording control; null when none is installed.
+RecordingControl* recordingControl();
+void setRecordingControl(RecordingControl* control);
 
 Mixer* mixer();
 void setMixer(Mixer* mixer);

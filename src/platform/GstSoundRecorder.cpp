@@ -1,0 +1,303 @@
+#include "platform/GstSoundRecorder.h"
+
+#include "platform/GstMediaDevice.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <cstdio>
+#include <gst/gst.h>
+
+namespace {
+constexpr int kStopTimeoutMs = 3000;
+
+QString lameProgram = QStringLiteral("lame");
+
+GstElement* makeSource(QString* error) {
+    const QByteArray description = qgetenv("VORN_AUDIO_SOURCE").trimmed();
+    if (!description.isEmpty()) {
+        GError* err = nullptr;
+        GstElement* source = gst_parse_bin_from_description(description.constData(), TRUE, &err);
+        if (!source || err) {
+            *error = GstSoundRecorder::tr("录音输入设置 VORN_AUDIO_SOURCE=\"%1\" 无效：%2")
+                         .arg(QString::fromLocal8Bit(description),
+                              err ? QString::fromUtf8(err->message) : QString());
+            if (err)
+                g_error_free(err);
+            if (source)
+                gst_object_unref(source);
+            return nullptr;
+        }
+        return source;
+    }
+    GstElement* source = gst_element_factory_make("autoaudiosrc", nullptr);
+    if (!source)
+        *error = GstSoundRecorder::tr("找不到 GStreamer 的 autoaudiosrc（请安装 "
+                                      "gstreamer1.0-plugins-good）。");
+    return source;
+}
+} // namespace
+
+// --- recording ---------------------------------------------------------------
+
+GstSoundRecorder::GstSoundRecorder(QObject* parent) : SoundRecorder(parent) {
+    GstMediaDevice::initGStreamer();
+    m_stopTimeout.setSingleShot(true);
+    m_stopTimeout.setInterval(kStopTimeoutMs);
+    // The input never confirmed the end: what reached the file is kept.
+    connect(&m_stopTimeout, &QTimer::timeout, this, [this] { finish(true); });
+}
+
+GstSoundRecorder::~GstSoundRecorder() {
+    destroyPipeline();
+}
+
+void GstSoundRecorder::destroyPipeline() {
+    m_stopTimeout.stop();
+    delete m_busNotifier.data();
+    if (m_pipeline) {
+        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+        gst_object_unref(m_bus);
+        gst_object_unref(m_pipeline);
+        m_bus = nullptr;
+        m_pipeline = nullptr;
+    }
+}
+
+bool GstSoundRecorder::start(const QString& wavFile) {
+    if (m_pipeline) {
+        m_error = tr("这次录音已经开始过了");
+        return false;
+    }
+    m_error.clear();
+    GstElement* source = makeSource(&m_error);
+    if (!source)
+        return false;
+    GstElement* pipeline = gst_pipeline_new("recorder");
+    GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
+    GstElement* resample = gst_element_factory_make("audioresample", nullptr);
+    GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
+    GstElement* sink = gst_element_factory_make("filesink", nullptr);
+    if (!pipeline || !convert || !resample || !filter || !sink) {
+        m_error = tr("找不到 GStreamer 的基本元件（请安装 gstreamer1.0-plugins-base）。");
+        for (GstElement* e : {source, pipeline, convert, resample, filter, sink})
+            if (e)
+                gst_object_unref(gst_object_ref_sink(e));
+        return false;
+    }
+    GstCaps* caps = gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout",
+                                        G_TYPE_STRING, "interleaved", "rate", G_TYPE_INT,
+                                        sampleRate, "channels", G_TYPE_INT, channels, nullptr);
+    g_object_set(filter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    // The caller wrote the header; the samples go after it.
+    g_object_set(sink, "location", QFile::encodeName(wavFile).constData(), "append", TRUE, "sync",
+                 FALSE, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), source, convert, resample, filter, sink, nullptr);
+    m_pipeline = GST_ELEMENT(gst_object_ref_sink(pipeline));
+    m_bus = gst_element_get_bus(m_pipeline);
+    if (!gst_element_link_many(source, convert, resample, filter, sink, nullptr)) {
+        m_error = tr("录音输入无法连接");
+        destroyPipeline();
+        return false;
+    }
+    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        m_error = tr("录音输入无法打开");
+        // The bus says why.
+        while (GstMessage* message = gst_bus_pop_filtered(m_bus, GST_MESSAGE_ERROR)) {
+            GError* err = nullptr;
+            gst_message_parse_error(message, &err, nullptr);
+            if (err) {
+                m_error += QStringLiteral("：") + QString::fromUtf8(err->message);
+                g_error_free(err);
+            }
+            gst_message_unref(message);
+            break;
+        }
+        destroyPipeline();
+        return false;
+    }
+    GPollFD fd;
+    gst_bus_get_pollfd(m_bus, &fd);
+    m_busNotifier = new QSocketNotifier(fd.fd, QSocketNotifier::Read, this);
+    connect(m_busNotifier, &QSocketNotifier::activated, this, &GstSoundRecorder::readBus);
+    m_recording = true;
+    m_lastPosition = 0;
+    return true;
+}
+
+void GstSoundRecorder::stop() {
+    if (!m_recording || m_stopping)
+        return;
+    m_stopping = true;
+    // The end travels from the input through to the file; EOS on the bus
+    // says that everything has been written.
+    gst_element_send_event(m_pipeline, gst_event_new_eos());
+    m_stopTimeout.start();
+}
+
+qint64 GstSoundRecorder::position() const {
+    if (!m_pipeline || !m_recording)
+        return m_lastPosition;
+    gint64 pos = 0;
+    if (gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &pos) && pos >= 0)
+        m_lastPosition = qMax(m_lastPosition, qint64(pos / GST_MSECOND));
+    return m_lastPosition;
+}
+
+void GstSoundRecorder::readBus() {
+    while (m_bus) {
+        GstMessage* message = gst_bus_pop(m_bus);
+        if (!message)
+            break;
+        handleMessage(message);
+        gst_message_unref(message);
+    }
+}
+
+void GstSoundRecorder::handleMessage(GstMessage* message) {
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS:
+        finish(true);
+        break;
+    case GST_MESSAGE_ERROR: {
+        GError* err = nullptr;
+        gst_message_parse_error(message, &err, nullptr);
+        m_error = err ? QString::fromUtf8(err->message) : tr("未知错误");
+        if (err)
+            g_error_free(err);
+        qWarning("vorn: recording: %s", qUtf8Printable(m_error));
+        finish(false);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void GstSoundRecorder::finish(bool ok) {
+    if (!m_recording)
+        return;
+    position();
+    m_recording = false;
+    m_stopping = false;
+    destroyPipeline(); // closes the file
+    QMetaObject::invokeMethod(
+        this, [this, ok] { emit stopped(ok); }, Qt::QueuedConnection);
+}
+
+// --- conversion --------------------------------------------------------------
+
+class LameMp3Encoder::Private {
+public:
+    QProcess* process = nullptr;
+    QString partFile;
+    QString target;
+    bool running = false;
+};
+
+LameMp3Encoder::LameMp3Encoder(QObject* parent) : Mp3Encoder(parent), d(new Private) {}
+
+LameMp3Encoder::~LameMp3Encoder() {
+    if (d->process && d->process->state() != QProcess::NotRunning) {
+        d->process->disconnect(this);
+        d->process->kill();
+        d->process->waitForFinished(1000);
+    }
+    if (!d->partFile.isEmpty())
+        QFile::remove(d->partFile);
+    delete d;
+}
+
+void LameMp3Encoder::setProgram(const QString& program) {
+    lameProgram = program.isEmpty() ? QStringLiteral("lame") : program;
+}
+
+bool LameMp3Encoder::isRunning() const {
+    return d->running;
+}
+
+void LameMp3Encoder::start(const QString& wavFile, const QString& mp3File) {
+    if (d->running || d->process) {
+        QMetaObject::invokeMethod(
+            this, [this] { emit finished(false, tr("这次转换已经开始过了")); },
+            Qt::QueuedConnection);
+        return;
+    }
+    d->running = true;
+    d->target = QFileInfo(mp3File).absoluteFilePath();
+    const QString program = QStandardPaths::findExecutable(lameProgram);
+    if (program.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this, [this] { done(false, tr("找不到 MP3 编码程序 lame（请安装 lame）。")); },
+            Qt::QueuedConnection);
+        return;
+    }
+    // A private name beside the target: same file system for the rename.
+    {
+        QTemporaryFile part(QFileInfo(d->target).absolutePath() +
+                            QStringLiteral("/.vorn-XXXXXX.mp3"));
+        part.setAutoRemove(false);
+        if (!part.open()) {
+            const QString why = tr("无法在“%1”中写文件：%2")
+                                    .arg(QFileInfo(d->target).absolutePath(), part.errorString());
+            QMetaObject::invokeMethod(
+                this, [this, why] { done(false, why); }, Qt::QueuedConnection);
+            return;
+        }
+        d->partFile = part.fileName();
+    }
+    d->process = new QProcess(this);
+    d->process->setProgram(program);
+    // Both paths are absolute, so neither can be taken for an option.
+    d->process->setArguments({QStringLiteral("--quiet"), QStringLiteral("--cbr"),
+                              QStringLiteral("-b"), QStringLiteral("128"),
+                              QFileInfo(wavFile).absoluteFilePath(), d->partFile});
+    d->process->setStandardOutputFile(QProcess::nullDevice());
+    connect(d->process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            done(false, tr("MP3 编码程序无法启动：%1").arg(d->process->errorString()));
+    });
+    connect(d->process, &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
+        if (status != QProcess::NormalExit) {
+            done(false, tr("MP3 编码程序异常结束"));
+            return;
+        }
+        if (code != 0) {
+            const QString said =
+                QString::fromLocal8Bit(d->process->readAllStandardError()).trimmed();
+            done(false, tr("MP3 编码程序出错（%1）%2").arg(code).arg(said));
+            return;
+        }
+        if (QFileInfo(d->partFile).size() <= 0) {
+            done(false, tr("MP3 编码程序没有写出声音"));
+            return;
+        }
+        // Replaces an existing file of that name in one step.
+        if (::rename(QFile::encodeName(d->partFile).constData(),
+                     QFile::encodeName(d->target).constData()) != 0) {
+            done(false, tr("无法写入“%1”").arg(d->target));
+            return;
+        }
+        d->partFile.clear();
+        done(true, QString());
+    });
+    d->process->start();
+}
+
+void LameMp3Encoder::done(bool ok, const QString& error) {
+    if (!d->running)
+        return;
+    d->running = false;
+    if (!d->partFile.isEmpty()) {
+        QFile::remove(d->partFile);
+        d->partFile.clear();
+    }
+    if (!ok)
+        qWarning("vorn: MP3 conversion: %s", qUtf8Printable(error));
+    emit finished(ok, error);
+}
