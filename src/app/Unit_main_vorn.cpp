@@ -9,6 +9,7 @@
 #include "editing/Unit_lbch.h"
 #include "editing/Unit_sjbp.h"
 #include "editing/Unit_sjsj.h"
+#include "player/Unit_player.h"
 #include "schedule/ScheduleClock.h"
 #include "schedule/ScheduledPlayback.h"
 #include "settings/Unit_closepc.h"
@@ -153,8 +154,6 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
                               tr("自启动、定时关机、控制音量等设置"));
     ToolButton2 = toolButton(ToolBar2, "ToolButton2", tr("常用乐曲播放"), tr("音乐播放器"));
     ToolButton3 = toolButton(ToolBar2, "ToolButton3", tr("关于"), tr("作者相关信息"));
-    // The player is not part of this version yet: a greyed button, not a dead one.
-    ToolButton2->setEnabled(false);
     connect(ToolButton5, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton5Click);
     connect(ToolButton10, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton10Click);
     connect(ToolButton1, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton1Click);
@@ -506,7 +505,18 @@ TForm_sysj* TForm_main_vorn::openSystemSettings() {
     return settings;
 }
 
-void TForm_main_vorn::ToolButton2Click() {}
+void TForm_main_vorn::ToolButton2Click() {
+    openPlayer();
+}
+
+TForm_player* TForm_main_vorn::openPlayer() {
+    // Owned by the application: the player stays on top of every window,
+    // also while the desk is hidden in the tray. Deleted when it closes.
+    auto* player = new TForm_player(m_dm);
+    player->show();
+    player->FormCreate();
+    return player;
+}
 
 void TForm_main_vorn::ToolButton3Click() {
     TAboutFrm about;

@@ -18,6 +18,7 @@ class MediaDevice;
 class ScheduleClock;
 class ScheduledPlayback;
 class TDataModule1;
+class TForm_player;
 class TForm_sysj;
 class TTrayIcon;
 
@@ -86,6 +87,8 @@ public:
     // and the schedule's shutdown times.
     TForm_sysj* openSystemSettings();
     void ToolButton2Click();
+    // A new player window, shown; it becomes Form_player.
+    TForm_player* openPlayer();
     void ToolButton3Click();
     void DBGrid1DblClick();
     void N1Click();

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class SoundRecorder;
+class Mp3Encoder;
+
+// One recording, from the microphone to its MP3 file. The sound goes into a
+// private temporary WAV file of its own (created new in the user's temporary
+// folder, never a fixed name), which is finalised when the recording stops,
+// converted, and removed once the MP3 has been written. A take lives on its
+// own (it outlives the player window that started it) and deletes itself when
+// it is done.
+class RecordingTake : public QObject {
+    Q_OBJECT
+public:
+    enum class Stage { New, Recording, Stopping, Stopped, Converting, Done, Failed, Discarded };
+
+    explicit RecordingTake(QObject* parent = nullptr);
+    ~RecordingTake() override;
+
+    // Creates the temporary file with its header and starts recording into
+    // it. False, with the reason in *error, when that fails (nothing is left).
+    bool start(QString* error);
+    // Milliseconds recorded so far.
+    qint64 position() const;
+    // Ends the recording without waiting; the file is finalised when the
+    // recorder confirms the end.
+    void stop();
+    // Converts the take to mp3File once it is finalised (stopping it first if
+    // need be). finished() follows; on failure the error message has been
+    // shown. The take deletes itself afterwards.
+    void saveAs(const QString& mp3File);
+    // Drops the take: its file is removed and the take deletes itself.
+    void discard();
+
+    Stage stage() const { return m_stage; }
+    QString wavFile() const { return m_wavFile; }
+    QString target() const { return m_target; }
+
+signals:
+    // The finalised WAV is being converted ("正在保存为MP3格式，请稍等......").
+    void converting();
+    // ok: mp3File exists and holds what the encoder wrote.
+    void finished(bool ok, const QString& mp3File);
+    // The input broke off during the recording (what came is kept).
+    void inputFailed(const QString& error);
+
+private:
+    void recorderStopped(bool ok);
+    void convert();
+    void conversionDone(bool ok, const QString& error);
+    void fail(const QString& why);
+    void removeWav();
+
+    Stage m_stage = Stage::New;
+    QString m_wavFile;
+    QString m_target;
+    bool m_finalised = false;
+    std::unique_ptr<SoundRecorder> m_recorder;
+    std::unique_ptr<Mp3Encoder> m_encoder;
+};

@@ -1,0 +1,179 @@
+// Recording through GStreamer with a test tone standing in for the
+// microphone, and the conversion by the LAME encoder.
+#include "ToneFiles.h"
+#include "platform/GstSoundRecorder.h"
+#include "player/WavFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <QtEndian>
+#include <gst/pbutils/pbutils.h>
+#include <gtest/gtest.h>
+
+namespace {
+// The recording input for the life of the guard (by default a live 440 Hz
+// tone standing in for the microphone).
+class TestToneInput {
+public:
+    explicit TestToneInput(const char* source = "audiotestsrc is-live=true freq=440 volume=0.5")
+        : m_had(qEnvironmentVariableIsSet("VORN_AUDIO_SOURCE")),
+          m_old(qgetenv("VORN_AUDIO_SOURCE")) {
+        qputenv("VORN_AUDIO_SOURCE", source);
+    }
+    ~TestToneInput() {
+        if (m_had)
+            qputenv("VORN_AUDIO_SOURCE", m_old);
+        else
+            qunsetenv("VORN_AUDIO_SOURCE");
+    }
+
+private:
+    bool m_had;
+    QByteArray m_old;
+};
+
+bool writeHeaderFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && WavFile::writeHeader(f, 1, 16, 44100);
+}
+
+qint64 discoveredDurationMs(const QString& path) {
+    GstDiscoverer* discoverer = gst_discoverer_new(10 * GST_SECOND, nullptr);
+    if (!discoverer)
+        return -1;
+    const QByteArray uri = QUrl::fromLocalFile(path).toEncoded();
+    GstDiscovererInfo* info = gst_discoverer_discover_uri(discoverer, uri.constData(), nullptr);
+    qint64 ms = -1;
+    if (info) {
+        ms = qint64(gst_discoverer_info_get_duration(info) / GST_MSECOND);
+        g_object_unref(info);
+    }
+    g_object_unref(discoverer);
+    return ms;
+}
+
+// Bit rates (kbit/s) of the MPEG-1 layer III frames of a file.
+QList<int> frameBitrates(const QString& path) {
+    static const int rates[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    QFile f(path);
+    QList<int> out;
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    const QByteArray b = f.readAll();
+    qsizetype pos = 0;
+    if (b.startsWith("ID3") && b.size() > 10)
+        pos = 10 + ((b[6] & 0x7F) << 21 | (b[7] & 0x7F) << 14 | (b[8] & 0x7F) << 7 | (b[9] & 0x7F));
+    while (pos + 4 <= b.size()) {
+        const uchar h1 = uchar(b[pos + 1]), h2 = uchar(b[pos + 2]);
+        if (uchar(b[pos]) != 0xFF || (h1 & 0xFE) != 0xFA) // MPEG-1, layer III
+            break;
+        const int index = h2 >> 4;
+        if (index == 0 || index == 15 || ((h2 >> 2) & 3) != 0) // 44100 Hz
+            break;
+        out << rates[index];
+        pos += 144 * rates[index] * 1000 / 44100 + ((h2 >> 1) & 1);
+    }
+    return out;
+}
+} // namespace
+
+TEST(Recorder, AThreeSecondTakeBecomesA128kbitMp3OfTheSameLength) {
+    if (QStandardPaths::findExecutable("lame").isEmpty())
+        GTEST_SKIP() << "lame is not installed";
+    TestToneInput input;
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("take.wav");
+    ASSERT_TRUE(writeHeaderFile(wav));
+
+    GstSoundRecorder recorder;
+    QSignalSpy stopped(&recorder, &SoundRecorder::stopped);
+    ASSERT_TRUE(recorder.start(wav)) << recorder.errorString().toStdString();
+    EXPECT_TRUE(recorder.isRecording());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.position() >= 3000; }, 10000));
+    recorder.stop();
+    ASSERT_TRUE(stopped.wait(5000));
+    EXPECT_TRUE(stopped.first().first().toBool());
+    EXPECT_FALSE(recorder.isRecording());
+
+    ASSERT_TRUE(WavFile::finalise(wav));
+    const tone::Samples samples = tone::readWav(wav);
+    EXPECT_EQ(samples.rate, 44100);
+    EXPECT_EQ(samples.channels, 1);
+    const qint64 wavMs = samples.frames() * 1000 / 44100;
+    EXPECT_GE(wavMs, 2900);
+    EXPECT_LE(wavMs, 3600);
+    EXPECT_GT(samples.peak(500, 2500), 8000); // the tone, not silence
+
+    LameMp3Encoder encoder;
+    QSignalSpy finished(&encoder, &Mp3Encoder::finished);
+    const QString mp3 = dir.filePath("take one.mp3");
+    encoder.start(wav, mp3);
+    EXPECT_TRUE(encoder.isRunning());
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_TRUE(finished.first().first().toBool())
+        << finished.first().last().toString().toStdString();
+    const qint64 mp3Ms = discoveredDurationMs(mp3);
+    EXPECT_NEAR(double(mp3Ms), double(wavMs), 100.0);
+    const QList<int> rates = frameBitrates(mp3);
+    ASSERT_GT(rates.size(), 100);
+    EXPECT_EQ(rates.count(128), rates.size());
+    // Only the MP3 is left beside the target.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"take one.mp3", "take.wav"}));
+}
+
+TEST(Recorder, FailedConversionsReportFailureAndLeaveTheTargetAlone) {
+    QTemporaryDir dir;
+    const QString target = dir.filePath("old.mp3");
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an older recording");
+    old.close();
+    const QString notWav = dir.filePath("noise.wav");
+    QFile junk(notWav);
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("this is no sound at all");
+    junk.close();
+
+    struct Case {
+        QString program, input, output;
+    };
+    const QList<Case> cases = {
+        {"lame", dir.filePath("none.wav"), target},      // the encoder finds no input
+        {"false", notWav, target},                       // non-zero exit
+        {"true", notWav, target},                        // "success" without any output
+        {"no-such-encoder-program", notWav, target},     // not installed
+        {"lame", notWav, dir.filePath("nowhere/x.mp3")}, // the folder is missing
+    };
+    for (const Case& c : cases) {
+        if (c.program == "lame" && QStandardPaths::findExecutable("lame").isEmpty())
+            continue;
+        LameMp3Encoder::setProgram(c.program);
+        LameMp3Encoder encoder;
+        QSignalSpy finished(&encoder, &Mp3Encoder::finished);
+        encoder.start(c.input, c.output);
+        ASSERT_TRUE(finished.wait(10000)) << c.program.toStdString();
+        EXPECT_FALSE(finished.first().first().toBool()) << c.program.toStdString();
+        EXPECT_FALSE(finished.first().last().toString().isEmpty());
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), "an older recording");
+        old.close();
+    }
+    LameMp3Encoder::setProgram(QString());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"noise.wav", "old.mp3"}));
+}
+
+TEST(Recorder, AnInputThatCannotBeMadeIsRefused) {
+    TestToneInput input("no-such-element-at-all");
+    QTemporaryDir dir;
+    GstSoundRecorder recorder;
+    EXPECT_FALSE(recorder.start(dir.filePath("x.wav")));
+    EXPECT_FALSE(recorder.errorString().isEmpty());
+    EXPECT_FALSE(recorder.isRecording());
+}
