@@ -18,13 +18,6 @@ void PlayerDialogs::install(PlayerDialogs* dialogs) {
     g_current = dialogs ? dialogs : &g_real;
 }
 
-QString QtPlayerDialogs::chooseFolder(QWidget* parent) {
-    // Only folders of the file system can be confirmed.
-    const QString folder = QFileDialog::getExistingDirectory(
-        parent, QFileDialog::tr("请选择文件夹"), QString(), QFileDialog::ShowDirsOnly);
-    return folder.isEmpty() ? QString() : QDir::cleanPath(folder);
-}
-
 QStringList QtPlayerDialogs::chooseSongs(QWidget* parent) {
     return QFileDialog::getOpenFileNames(
         parent, QString(), QString(),

@@ -5,14 +5,12 @@
 
 class QWidget;
 
-// The dialogs of the player. The window asks through the installed instance,
-// so tests can answer what the operator picked without a modal dialog.
+// The file dialogs of the player (the folder browser is the shared one). The window asks through
+// the installed instance, so tests can answer what the operator picked without a modal dialog.
 class PlayerDialogs {
 public:
     virtual ~PlayerDialogs() = default;
 
-    // The folder chooser ("请选择文件夹"); empty when cancelled.
-    virtual QString chooseFolder(QWidget* parent) = 0;
     // OpenDialog1: songs to add; empty when cancelled.
     virtual QStringList chooseSongs(QWidget* parent) = 0;
     // SaveDialog1: the MP3 file a recording is saved as, proposed as "录音"
@@ -28,7 +26,6 @@ public:
 // The real dialogs (QFileDialog).
 class QtPlayerDialogs : public PlayerDialogs {
 public:
-    QString chooseFolder(QWidget* parent) override;
     QStringList chooseSongs(QWidget* parent) override;
     QString chooseRecordingFile(QWidget* parent, const QString& startDir) override;
 };

@@ -1,5 +1,6 @@
 #include "player/Unit_player.h"
 
+#include "base/FolderDialog.h"
 #include "base/MessageService.h"
 #include "base/Services.h"
 #include "data/datamodule.h"
@@ -378,7 +379,7 @@ void TForm_player::N3Click() {
 }
 
 void TForm_player::setCommonFolder() {
-    const QString chosen = PlayerDialogs::current().chooseFolder(this);
+    const QString chosen = SelectFolderDialog(this, tr("请选择文件夹"));
     if (chosen.isEmpty())
         return;
     m_dm.WriteSetting(kFolderSetting, chosen);
@@ -391,9 +392,9 @@ void TForm_player::setCommonFolder() {
 }
 
 void TForm_player::N4Click() {
-    DesktopShell* shell = Services::desktopShell();
+    RecordingControl* control = Services::recordingControl();
     QString error;
-    if (!shell || !shell->openRecordingControl(&error))
+    if (!control || !control->open(&error))
         Services::messages().show(error.isEmpty() ? tr("找不到系统录音控制程序。") : error,
                                   tr("提示"), MessageService::Icon::Information);
 }
@@ -410,8 +411,8 @@ void TForm_player::N7Click() {
     const PlayList::Entry* entry = m_core->list().selectedEntry();
     if (!entry)
         return;
-    if (DesktopShell* shell = Services::desktopShell())
-        shell->showInFolder(entry->path);
+    if (FileManager* files = Services::fileManager())
+        files->showItem(entry->path);
 }
 
 void TForm_player::Timer1Timer() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/Services.h"
-#include "platform/DesktopShell.h"
+#include "platform/RecordingControl.h"
 #include "platform/SoundRecorder.h"
 
 #include <QFile>
@@ -122,18 +122,16 @@ public:
     QList<QPointer<FakeMp3Encoder>> encoders;
 };
 
-class FakeDesktopShell : public DesktopShell {
+class FakeRecordingControl : public RecordingControl {
 public:
-    FakeDesktopShell() { Services::setDesktopShell(this); }
-    ~FakeDesktopShell() override { Services::setDesktopShell(nullptr); }
-    void showInFolder(const QString& file) override { shown << file; }
-    bool openRecordingControl(QString* error) override {
-        ++controlOpened;
-        if (!haveControl && error)
+    FakeRecordingControl() { Services::setRecordingControl(this); }
+    ~FakeRecordingControl() override { Services::setRecordingControl(nullptr); }
+    bool open(QString* error) override {
+        ++opened;
+        if (!installed && error)
             *error = QStringLiteral("install pavucontrol");
-        return haveControl;
+        return installed;
     }
-    QStringList shown;
-    int controlOpened = 0;
-    bool haveControl = true;
+    int opened = 0;
+    bool installed = true;
 };

@@ -1,10 +1,12 @@
 // The player window: opening, the folder question, what the controls show,
 // the menus, and a cancelled recording.
+#include "FakeFileManager.h"
 #include "FakeMediaDevice.h"
 #include "PlayerFakes.h"
 #include "RecordingMessageService.h"
 #include "TestDatabase.h"
 #include "app/Unit_main_vorn.h"
+#include "base/FolderDialog.h"
 #include "platform/MediaDevice.h"
 #include "player/PlayerCore.h"
 #include "player/PlayerDialogs.h"
@@ -23,12 +25,19 @@
 #include <gtest/gtest.h>
 
 namespace {
-class FakePlayerDialogs : public PlayerDialogs {
+class FakePlayerDialogs : public PlayerDialogs, public FolderDialog {
 public:
-    FakePlayerDialogs() { install(this); }
-    ~FakePlayerDialogs() override { install(nullptr); }
-    QString chooseFolder(QWidget*) override {
+    FakePlayerDialogs() {
+        PlayerDialogs::install(this);
+        FolderDialog::install(this);
+    }
+    ~FakePlayerDialogs() override {
+        PlayerDialogs::install(nullptr);
+        FolderDialog::install(nullptr);
+    }
+    QString chooseFolder(QWidget*, const QString& prompt) override {
         ++folderAsked;
+        folderPrompt = prompt;
         return folder;
     }
     QStringList chooseSongs(QWidget*) override { return songs; }
@@ -36,7 +45,7 @@ public:
         saveStartDir = startDir;
         return recordingFile;
     }
-    QString folder, recordingFile, saveStartDir;
+    QString folder, folderPrompt, recordingFile, saveStartDir;
     QStringList songs;
     int folderAsked = 0;
 };
@@ -68,7 +77,8 @@ protected:
     TestDatabase db;
     FakeMediaFactory media;
     FakeRecordingFactory recording;
-    FakeDesktopShell shell;
+    FakeFileManager files;
+    FakeRecordingControl control;
     FakePlayerDialogs dialogs;
     QTemporaryDir music;
     QList<QPointer<TForm_player>> players;
@@ -90,6 +100,7 @@ TEST_F(PlayerWindowTest, WithoutAFolderTheQuestionComesAtEachOpening) {
     TForm_player* second = open();
     EXPECT_EQ(messages.shown().size(), 2);
     EXPECT_EQ(db.setting("常用乐曲路径"), music.path());
+    EXPECT_EQ(dialogs.folderPrompt, "请选择文件夹");
     EXPECT_EQ(second->ListBox3->count(), 3);
     EXPECT_EQ(Form_player, second);
 
@@ -180,14 +191,14 @@ TEST_F(PlayerWindowTest, MenusAddSongsShowFoldersAndAskForTheSearch) {
     EXPECT_EQ(p->ListBox4->item(4)->text(), "/elsewhere/found.mp3");
 
     p->N7->trigger();
-    EXPECT_EQ(shell.shown, QStringList({extra}));
+    EXPECT_EQ(files.shown, QStringList({extra}));
     p->ListBox3->setCurrentRow(-1);
     p->N7->trigger();
-    EXPECT_EQ(shell.shown.size(), 1);
+    EXPECT_EQ(files.shown.size(), 1);
 
-    shell.haveControl = false;
+    control.installed = false;
     p->N4->trigger();
-    EXPECT_EQ(shell.controlOpened, 1);
+    EXPECT_EQ(control.opened, 1);
     EXPECT_EQ(messages.last().text, "install pavucontrol");
 
     // Nobody offers a search window yet: a notice; once one does, it is asked.
