@@ -12,6 +12,7 @@
 #include "player/Unit_player.h"
 #include "schedule/ScheduleClock.h"
 #include "schedule/ScheduledPlayback.h"
+#include "search/Unit_findsong.h"
 #include "settings/Unit_closepc.h"
 #include "settings/Unit_mm.h"
 #include "settings/Unit_mmsj.h"
@@ -351,9 +352,16 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     TrayIcon1->setIconIndex(0);
     TrayIcon1->OnClick = [this] { TrayIcon1Click(); };
     TrayIcon1->loaded();
+
+    // "添加到播放列表" of the song search: the newest player, or a new one.
+    TForm_findsong::setPlaylistSink([this](const QString& path) {
+        TForm_player* player = Form_player ? Form_player : openPlayer();
+        player->appendSongs({path});
+    });
 }
 
 TForm_main_vorn::~TForm_main_vorn() {
+    TForm_findsong::setPlaylistSink(nullptr);
     if (Form_main_vorn == this)
         Form_main_vorn = nullptr;
 }
@@ -513,6 +521,7 @@ TForm_player* TForm_main_vorn::openPlayer() {
     // Owned by the application: the player stays on top of every window,
     // also while the desk is hidden in the tray. Deleted when it closes.
     auto* player = new TForm_player(m_dm);
+    connect(player, &TForm_player::searchRequested, this, [] { TForm_findsong::open(); });
     player->show();
     player->FormCreate();
     return player;

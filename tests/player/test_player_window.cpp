@@ -11,15 +11,19 @@
 #include "player/PlayerCore.h"
 #include "player/PlayerDialogs.h"
 #include "player/Unit_player.h"
+#include "search/Unit_findsong.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSlider>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -264,4 +268,29 @@ TEST_F(PlayerWindowTest, TheToolbarButtonOpensANewPlayerEachTime) {
     // The desk's device and the players' are three different ones.
     EXPECT_EQ(media.made.size(), 3);
     EXPECT_NE(desk.MediaPlayer2, first->MediaPlayer1);
+
+    // "搜索歌曲..." opens the song search, whose found songs go to the newest
+    // player, or to a new one when none is open.
+    first->N2->trigger();
+    QPointer<TForm_findsong> search = TForm_findsong::newest();
+    ASSERT_NE(search, nullptr);
+    search->Location->setText(music.path());
+    search->Filename->setText("a");
+    search->FindButtonClick();
+    QTRY_VERIFY(search->FindButton->isEnabled());
+    ASSERT_EQ(search->foundRows()->rowCount(), 1);
+    search->FoundFiles->setCurrentIndex(search->foundRows()->index(0, 0));
+    search->N1Click();
+    ASSERT_EQ(Form_player->ListBox4->count(), 4);
+    EXPECT_EQ(Form_player->ListBox4->item(3)->text(), QDir(music.path()).filePath("a.mp3"));
+    EXPECT_EQ(first->ListBox3->count(), 3);
+
+    players[1]->close();
+    first->close();
+    ASSERT_EQ(Form_player, nullptr);
+    search->N1Click();
+    ASSERT_NE(Form_player, nullptr);
+    players << Form_player;
+    EXPECT_EQ(Form_player->ListBox3->count(), 4);
+    delete search.data();
 }
