@@ -231,6 +231,11 @@ struct GstMediaDevice::Stream {
     std::atomic<double> volume{1.0};
     // Used on the device's thread only.
     double prerolledVolume = 1.0;
+    // An error was posted since the stream was last reset. A playbin whose
+    // preroll failed is not at rest in READY: its earlier source can start
+    // again with the next state change and fail in the name of the next
+    // file. Such a stream goes through NULL before it is used again.
+    std::atomic<bool> errored{false};
 
     ~Stream() { destroy(); }
 
@@ -243,6 +248,7 @@ struct GstMediaDevice::Stream {
     bool build(QString* error);
     void destroy();
     void releaseWaiter();
+    void rest();
     void open(int gen, const QByteArray& uri, qint64 at, bool andPlay);
     void play(int gen, bool fromStart, bool restart);
     void setState(int gen, GstState state, bool rewind);
@@ -283,6 +289,8 @@ GstBusSyncReply GstMediaDevice::Stream::onBus(GstBus*, GstMessage* message, gpoi
     default:
         return GST_BUS_DROP;
     }
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+        s->errored.store(true);
     const int gen = s->generation.load();
     const int index = s->index;
     gst_message_ref(message);
@@ -377,6 +385,21 @@ void GstMediaDevice::Stream::releaseWaiter() {
     nextDecided.wakeAll();
 }
 
+void GstMediaDevice::Stream::rest() {
+    // Brings the stream to READY with every streaming thread of the earlier
+    // file stopped; nothing of that file is posted after this.
+    releaseWaiter();
+    if (errored.exchange(false)) {
+        gst_element_set_state(playbin, GST_STATE_NULL);
+        if (gst_element_set_state(playbin, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
+            owner->post([](GstMediaDevice* d) {
+                d->reportOutput(tr("声音输出设备无法打开，广播将没有声音！"));
+            });
+        return;
+    }
+    gst_element_set_state(playbin, GST_STATE_READY);
+}
+
 void GstMediaDevice::Stream::destroy() {
     releaseWaiter();
     GstElement* bin = nullptr;
@@ -406,8 +429,7 @@ void GstMediaDevice::Stream::open(int gen, const QByteArray& uri, qint64 at, boo
     }
     const double volume = this->volume.load();
     // Back to READY drops the earlier file; its messages end here.
-    releaseWaiter();
-    gst_element_set_state(playbin, GST_STATE_READY);
+    rest();
     generation.store(gen);
     g_object_set(playbin, "uri", uri.constData(), "volume", volume, nullptr);
     GstStateChangeReturn ret = gst_element_set_state(playbin, GST_STATE_PAUSED);
@@ -426,7 +448,8 @@ void GstMediaDevice::Stream::open(int gen, const QByteArray& uri, qint64 at, boo
         why = tr("打开超时");
     }
     if (!ok) {
-        gst_element_set_state(playbin, GST_STATE_READY);
+        errored.store(true); // also when it only timed out
+        rest();
     } else {
         if (at > 0)
             gst_element_seek_simple(playbin, GST_FORMAT_TIME,
@@ -449,7 +472,7 @@ void GstMediaDevice::Stream::play(int gen, bool fromStart, bool restart) {
         return;
     if (restart) {
         // The stream stopped on an error: start it again from the beginning.
-        gst_element_set_state(playbin, GST_STATE_READY);
+        rest();
         gst_element_set_state(playbin, GST_STATE_PAUSED);
     } else {
         // The sink holds the first piece of sound since the file was
@@ -476,8 +499,9 @@ void GstMediaDevice::Stream::setState(int gen, GstState state, bool rewind) {
     if (!playbin || generation.load() != gen)
         return;
     if (state <= GST_STATE_READY)
-        releaseWaiter();
-    gst_element_set_state(playbin, state);
+        rest();
+    else
+        gst_element_set_state(playbin, state);
     if (rewind) {
         gst_element_seek_simple(playbin, GST_FORMAT_TIME,
                                 GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), 0);
@@ -763,6 +787,10 @@ void GstMediaDevice::songEnded(Slot& slot) {
 }
 
 void GstMediaDevice::updateLength(Slot& slot) {
+    // Not while the file is still being opened: the decoder's guess can come
+    // before the count of the MP3's frames, and would be shown for a moment.
+    if (!slot.ready)
+        return;
     const qint64 before = slot.length;
     if (slot.framesLength > 0) {
         slot.length = slot.framesLength;

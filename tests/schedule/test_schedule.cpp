@@ -259,7 +259,9 @@ TEST_F(ScheduleTest, DatabaseHeldByAnotherProgramNeverHoldsTheClock) {
         }
         EXPECT_EQ(playedNames(), QStringList({"a.mp3"}));
         EXPECT_EQ(countdowns, 1);
-        EXPECT_LT(worst, 500);
+        // Far from SQLite's usual five seconds of waiting for a lock, far
+        // above what a busy machine adds to one second's work.
+        EXPECT_LT(worst, 3000);
 
         // The midnight reload fails while the file is held and is tried
         // again each second until it is free.
