@@ -25,8 +25,12 @@ QString stoppedText() {
 } // namespace
 
 PlayerCore::PlayerCore(MediaDevice* device, QObject* parent) : QObject(parent), m_device(device) {
-    if (m_device)
-        connect(m_device, &MediaDevice::finished, this, &PlayerCore::songEnded);
+    if (!m_device)
+        return;
+    connect(m_device, &MediaDevice::finished, this, &PlayerCore::songEnded);
+    connect(m_device, &MediaDevice::failed, this,
+            [this](const QString& fileName) { deviceFailed(fileName); });
+    connect(m_device, &MediaDevice::lengthChanged, this, &PlayerCore::lengthKnown);
 }
 
 PlayerCore::~PlayerCore() = default;
@@ -82,23 +86,57 @@ bool PlayerCore::startSelected() {
     const PlayList::Entry* entry = m_list.selectedEntry();
     if (!m_device || !entry)
         return false;
+    m_started.clear();
     if (!m_device->open(entry->path))
         return false;
+    m_started = entry->path;
     m_notify = true;
     SetMCIVolume(m_device, m_volume);
     if (!m_device->play(true)) {
+        m_started.clear();
         m_device->close();
         return false;
     }
     showPlaying();
     m_display.song = entry->name;
-    const qint64 length = m_device->length();
-    m_display.lengthText = QStringLiteral("/ ") + FormatPlayTime(length);
-    m_display.trackMax = length;
+    // The length may only be known once the file has been read a little.
+    showLength(m_device->length());
     m_display.trackPosition = 0;
     m_display.positionText = FormatPlayTime(0);
     changed();
     return true;
+}
+
+void PlayerCore::showLength(qint64 ms) {
+    m_display.trackMax = qMax<qint64>(0, ms);
+    m_display.lengthText = ms > 0 ? QStringLiteral("/ ") + FormatPlayTime(ms) : QString();
+}
+
+void PlayerCore::lengthKnown(qint64 ms) {
+    if (m_recording || m_started.isEmpty() || ms <= 0 || m_device->fileName() != m_started)
+        return;
+    showLength(ms);
+    changed();
+}
+
+void PlayerCore::deviceFailed(const QString& fileName) {
+    // Only the song this player started; a recording has its own messages.
+    if (m_recording || m_started.isEmpty() || fileName != m_started)
+        return;
+    m_started.clear();
+    if (m_starter == Starter::Continuous && m_notify && m_continuous && !m_list.isLastSelected() &&
+        m_list.hasSelection()) {
+        playOnFromSelection();
+        return;
+    }
+    m_notify = false;
+    showStopped();
+    m_display.lengthText.clear();
+    m_display.positionText.clear();
+    m_display.trackPosition = 0;
+    changed();
+    if (m_starter == Starter::Operator)
+        msg::error(tr("您选择的歌曲不能播放，请确认您的机子是否安装了相关驱动。"), tr("出错"));
 }
 
 void PlayerCore::showPlaying() {
@@ -133,6 +171,7 @@ void PlayerCore::play() {
         msg::notice(tr("您选择的歌曲不存在，请检查歌曲的路径和文件名是否正确。"));
         return;
     }
+    m_starter = Starter::Operator;
     if (!startSelected()) {
         m_notify = false;
         if (m_device && m_device->mode() == MediaDevice::Mode::NotOpen) {
@@ -171,6 +210,7 @@ void PlayerCore::pause() {
 void PlayerCore::stop() {
     m_display.trackPosition = 0;
     m_notify = false;
+    m_started.clear();
     if (m_device) {
         m_device->stop();
         m_device->close();
@@ -233,33 +273,39 @@ void PlayerCore::songEnded() {
         m_device->length() - m_device->position() > kEndTolerance)
         return;
     if (m_continuous) {
-        // The list is played once; missing and unplayable songs are skipped.
-        if (m_list.isLastSelected())
-            return;
-        for (;;) {
-            if (!m_list.isLastSelected())
-                setSelected(m_list.selected() + 1);
-            if (!songExists(m_list.selected()) && !m_list.isLastSelected())
-                setSelected(m_list.selected() + 1);
-            if (m_device->mode() != MediaDevice::Mode::NotOpen)
-                m_device->close();
-            if (startSelected())
-                return;
-            if (m_list.isLastSelected()) {
-                m_notify = false;
-                showStopped();
-                changed();
-                return;
-            }
-        }
+        // The list is played once: after the last song playback stops.
+        if (!m_list.isLastSelected() && m_list.hasSelection())
+            playOnFromSelection();
+        return;
     }
     // Repeat one.
     if (m_device->mode() != MediaDevice::Mode::NotOpen)
         m_device->close();
+    m_starter = Starter::Repeat;
     if (!startSelected()) {
         m_notify = false;
         showStopped();
         changed();
+    }
+}
+
+void PlayerCore::playOnFromSelection() {
+    m_starter = Starter::Continuous;
+    for (;;) {
+        if (!m_list.isLastSelected())
+            setSelected(m_list.selected() + 1);
+        if (!songExists(m_list.selected()) && !m_list.isLastSelected())
+            setSelected(m_list.selected() + 1);
+        if (m_device->mode() != MediaDevice::Mode::NotOpen)
+            m_device->close();
+        if (startSelected())
+            return;
+        if (m_list.isLastSelected()) {
+            m_notify = false;
+            showStopped();
+            changed();
+            return;
+        }
     }
 }
 

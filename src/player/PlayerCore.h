@@ -94,7 +94,19 @@ signals:
     void optionsChanged(); // continuous / repeat-one ticks
 
 private:
+    // Who started the song playing now: a failure found only once the file
+    // is being read is then told (operator), skipped (continuous play) or
+    // ends repeat-one quietly.
+    enum class Starter { Operator, Continuous, Repeat };
+
     bool songExists(int index) const;
+    // Continuous play: the entries after the selected one, the first that
+    // plays. Missing and unplayable songs are skipped; after the last entry
+    // playback stops.
+    void playOnFromSelection();
+    void deviceFailed(const QString& fileName);
+    void lengthKnown(qint64 ms);
+    void showLength(qint64 ms);
     // The start-song step: opens the selected song and plays it. False when
     // it cannot be opened or played (nothing is shown).
     bool startSelected();
@@ -109,6 +121,8 @@ private:
     PlayList m_list;
     Display m_display;
     bool m_notify = false;
+    QString m_started; // the path of the song started last, until it fails or stops
+    Starter m_starter = Starter::Operator;
     bool m_continuous = false;
     bool m_repeatOne = false;
     int m_volume = 1000;

@@ -209,6 +209,59 @@ TEST_F(PlayerCoreTest, SongEndIsIgnoredWithoutNotifyFlagTickOrList) {
     EXPECT_EQ(device.played.size(), 3);
 }
 
+TEST_F(PlayerCoreTest, SongsFoundUnplayableOnlyWhileBeingReadAreToldOrSkipped) {
+    makeList({"a.mp3", "b.mp3", "c.mp3"});
+    // The device turns a file down only after reading it, as a real one does.
+    const auto turnDown = [this](const QString& name) {
+        device.close();
+        emit device.failed(path(name), MediaDevice::Failure::Undecodable, "no decoder");
+    };
+    device.lengths[path("a.mp3")] = 0; // not known yet
+    core.playAt(0);
+    EXPECT_TRUE(core.display().lengthText.isEmpty());
+    emit device.lengthChanged(205000);
+    EXPECT_EQ(core.display().lengthText, "/ 3:25");
+    EXPECT_EQ(core.display().trackMax, 205000);
+
+    // Another file's failure is none of this player's business.
+    emit device.failed(path("other.mp3"), MediaDevice::Failure::Undecodable, "x");
+    EXPECT_TRUE(messages.shown().isEmpty());
+    EXPECT_EQ(core.display().status, "正在播放：");
+
+    // Picked by the operator: the cannot-play message, and the player stops.
+    turnDown("a.mp3");
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.last().text, kCannotPlay);
+    EXPECT_EQ(messages.last().icon, MessageService::Icon::Error);
+    EXPECT_FALSE(core.notifyOn());
+    EXPECT_TRUE(core.display().playShown);
+    EXPECT_TRUE(core.display().lengthText.isEmpty());
+
+    // Reached by continuous play: skipped without a word, the next one plays.
+    core.setContinuous(true);
+    core.playAt(0);
+    device.finishSong();
+    EXPECT_EQ(device.played.last(), path("b.mp3"));
+    turnDown("b.mp3");
+    EXPECT_EQ(device.played.last(), path("c.mp3"));
+    EXPECT_EQ(core.list().selected(), 2);
+    EXPECT_EQ(core.display().song, "c");
+    // The last one fails too: playback ends quietly.
+    turnDown("c.mp3");
+    EXPECT_FALSE(core.notifyOn());
+    EXPECT_TRUE(core.display().playShown);
+
+    // Repeat-one ends quietly as well.
+    core.setRepeatOne(true);
+    core.playAt(1);
+    device.finishSong();
+    const int starts = device.played.size();
+    turnDown("b.mp3");
+    EXPECT_EQ(device.played.size(), starts);
+    EXPECT_FALSE(core.notifyOn());
+    EXPECT_EQ(messages.shown().size(), 1);
+}
+
 TEST_F(PlayerCoreTest, AddedFilesAreAppendedSelectedAndPlayedOrResumeAPausedSong) {
     makeList({"z.mp3"});
     makeList({}); // nothing
