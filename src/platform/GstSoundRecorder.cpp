@@ -5,10 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QThreadPool>
 #include <cstdio>
 #include <gst/gst.h>
 
@@ -44,8 +46,34 @@ GstElement* makeSource(QString* error) {
 
 // --- recording ---------------------------------------------------------------
 
-GstSoundRecorder::GstSoundRecorder(QObject* parent) : SoundRecorder(parent) {
+struct GstSoundRecorder::Shared {
+    QMutex lock;
+    GstSoundRecorder* recorder = nullptr; // null once the recorder is gone
+};
+
+namespace {
+const char* const kStartFailed = "vorn-input-failed";
+
+// Every state change of the recorders runs here, one after the other in the
+// order given, never on the caller's thread. Kept for the life of the process.
+void runInOrder(GstElement* pipeline, std::function<void(GstElement*)> fn) {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    gst_object_ref(pipeline);
+    pool->start([pipeline, fn = std::move(fn)] {
+        fn(pipeline);
+        gst_object_unref(pipeline);
+    });
+}
+} // namespace
+
+GstSoundRecorder::GstSoundRecorder(QObject* parent)
+    : SoundRecorder(parent), m_shared(std::make_shared<Shared>()) {
     GstMediaDevice::initGStreamer();
+    m_shared->recorder = this;
     m_stopTimeout.setSingleShot(true);
     m_stopTimeout.setInterval(kStopTimeoutMs);
     // The input never confirmed the end: what reached the file is kept.
@@ -53,23 +81,37 @@ GstSoundRecorder::GstSoundRecorder(QObject* parent) : SoundRecorder(parent) {
 }
 
 GstSoundRecorder::~GstSoundRecorder() {
-    destroyPipeline();
+    {
+        QMutexLocker locked(&m_shared->lock);
+        m_shared->recorder = nullptr;
+    }
+    releasePipeline(false, false);
 }
 
-void GstSoundRecorder::destroyPipeline() {
+void GstSoundRecorder::releasePipeline(bool report, bool ok) {
     m_stopTimeout.stop();
     delete m_busNotifier.data();
-    if (m_pipeline) {
-        gst_element_set_state(m_pipeline, GST_STATE_NULL);
-        gst_object_unref(m_bus);
-        gst_object_unref(m_pipeline);
-        m_bus = nullptr;
-        m_pipeline = nullptr;
-    }
+    if (!m_pipeline)
+        return;
+    gst_object_unref(m_bus);
+    m_bus = nullptr;
+    // The pipeline goes down (the file is closed), then the recorder hears of
+    // it on its own thread.
+    runInOrder(m_pipeline, [shared = m_shared, report, ok](GstElement* pipeline) {
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        if (!report)
+            return;
+        QMutexLocker locked(&shared->lock);
+        if (GstSoundRecorder* recorder = shared->recorder)
+            QMetaObject::invokeMethod(
+                recorder, [recorder, ok] { emit recorder->stopped(ok); }, Qt::QueuedConnection);
+    });
+    gst_object_unref(m_pipeline);
+    m_pipeline = nullptr;
 }
 
 bool GstSoundRecorder::start(const QString& wavFile) {
-    if (m_pipeline) {
+    if (m_pipeline || m_recording) {
         m_error = tr("这次录音已经开始过了");
         return false;
     }
@@ -102,23 +144,7 @@ bool GstSoundRecorder::start(const QString& wavFile) {
     m_bus = gst_element_get_bus(m_pipeline);
     if (!gst_element_link_many(source, convert, resample, filter, sink, nullptr)) {
         m_error = tr("录音输入无法连接");
-        destroyPipeline();
-        return false;
-    }
-    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        m_error = tr("录音输入无法打开");
-        // The bus says why.
-        while (GstMessage* message = gst_bus_pop_filtered(m_bus, GST_MESSAGE_ERROR)) {
-            GError* err = nullptr;
-            gst_message_parse_error(message, &err, nullptr);
-            if (err) {
-                m_error += QStringLiteral("：") + QString::fromUtf8(err->message);
-                g_error_free(err);
-            }
-            gst_message_unref(message);
-            break;
-        }
-        destroyPipeline();
+        releasePipeline(false, false);
         return false;
     }
     GPollFD fd;
@@ -126,7 +152,16 @@ bool GstSoundRecorder::start(const QString& wavFile) {
     m_busNotifier = new QSocketNotifier(fd.fd, QSocketNotifier::Read, this);
     connect(m_busNotifier, &QSocketNotifier::activated, this, &GstSoundRecorder::readBus);
     m_recording = true;
+    m_started = false;
     m_lastPosition = 0;
+    // The input opens; a refusal that the elements did not explain on the bus
+    // is posted there too.
+    runInOrder(m_pipeline, [](GstElement* pipeline) {
+        if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+            gst_element_post_message(
+                pipeline, gst_message_new_application(GST_OBJECT(pipeline),
+                                                      gst_structure_new_empty(kStartFailed)));
+    });
     return true;
 }
 
@@ -134,14 +169,20 @@ void GstSoundRecorder::stop() {
     if (!m_recording || m_stopping)
         return;
     m_stopping = true;
+    if (!m_started) {
+        // Nothing has come in yet: there is nothing to wait for.
+        finish(true);
+        return;
+    }
     // The end travels from the input through to the file; EOS on the bus
     // says that everything has been written.
-    gst_element_send_event(m_pipeline, gst_event_new_eos());
+    runInOrder(m_pipeline,
+               [](GstElement* pipeline) { gst_element_send_event(pipeline, gst_event_new_eos()); });
     m_stopTimeout.start();
 }
 
 qint64 GstSoundRecorder::position() const {
-    if (!m_pipeline || !m_recording)
+    if (!m_pipeline || !m_recording || !m_started)
         return m_lastPosition;
     gint64 pos = 0;
     if (gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &pos) && pos >= 0)
@@ -161,8 +202,22 @@ void GstSoundRecorder::readBus() {
 
 void GstSoundRecorder::handleMessage(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_STATE_CHANGED:
+        if (GST_MESSAGE_SRC(message) == GST_OBJECT(m_pipeline)) {
+            GstState now = GST_STATE_NULL;
+            gst_message_parse_state_changed(message, nullptr, &now, nullptr);
+            if (now == GST_STATE_PLAYING)
+                m_started = true;
+        }
+        break;
     case GST_MESSAGE_EOS:
         finish(true);
+        break;
+    case GST_MESSAGE_APPLICATION:
+        if (gst_message_has_name(message, kStartFailed) && m_error.isEmpty()) {
+            m_error = tr("录音输入无法打开");
+            finish(false);
+        }
         break;
     case GST_MESSAGE_ERROR: {
         GError* err = nullptr;
@@ -185,9 +240,8 @@ void GstSoundRecorder::finish(bool ok) {
     position();
     m_recording = false;
     m_stopping = false;
-    destroyPipeline(); // closes the file
-    QMetaObject::invokeMethod(
-        this, [this, ok] { emit stopped(ok); }, Qt::QueuedConnection);
+    // stopped() follows once the file is closed.
+    releasePipeline(true, ok);
 }
 
 // --- conversion --------------------------------------------------------------
@@ -204,9 +258,18 @@ LameMp3Encoder::LameMp3Encoder(QObject* parent) : Mp3Encoder(parent), d(new Priv
 
 LameMp3Encoder::~LameMp3Encoder() {
     if (d->process && d->process->state() != QProcess::NotRunning) {
-        d->process->disconnect(this);
-        d->process->kill();
-        d->process->waitForFinished(1000);
+        // Not waited for: the process is killed and its half-written file
+        // removed once it has gone.
+        QProcess* process = d->process;
+        process->disconnect(this);
+        process->setParent(nullptr);
+        const QString part = d->partFile;
+        d->partFile.clear();
+        connect(process, &QProcess::finished, process, [process, part] {
+            QFile::remove(part);
+            process->deleteLater();
+        });
+        process->kill();
     }
     if (!d->partFile.isEmpty())
         QFile::remove(d->partFile);

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <memory>
 
 class QSocketNotifier;
 typedef struct _GstElement GstElement;
@@ -15,6 +16,10 @@ typedef struct _GstMessage GstMessage;
 // source (the sound server's default source) or the source description in the
 // environment variable VORN_AUDIO_SOURCE (for example "audiotestsrc
 // is-live=true" for tests). Bus messages are read from the event loop.
+//
+// The caller's thread never waits for the sound system: the pipeline is
+// started, ended and torn down on GStreamer's own threads, and stopped() is
+// emitted only once the file has been closed.
 class GstSoundRecorder : public SoundRecorder {
     Q_OBJECT
 public:
@@ -22,23 +27,29 @@ public:
     ~GstSoundRecorder() override;
 
     bool start(const QString& wavFile) override;
+    bool started() const override { return m_started; }
     void stop() override;
     bool isRecording() const override { return m_recording; }
     qint64 position() const override;
     QString errorString() const override { return m_error; }
 
+    struct Shared; // what GStreamer's threads may reach of the recorder
+
 private:
     void readBus();
     void handleMessage(GstMessage* message);
     void finish(bool ok);
-    void destroyPipeline();
+    // Lets go of the pipeline; it is brought down on another thread.
+    void releasePipeline(bool report, bool ok);
 
     GstElement* m_pipeline = nullptr;
     GstBus* m_bus = nullptr;
     QPointer<QSocketNotifier> m_busNotifier;
     QTimer m_stopTimeout;
+    std::shared_ptr<Shared> m_shared;
     QString m_error;
     bool m_recording = false;
+    bool m_started = false;
     bool m_stopping = false;
     mutable qint64 m_lastPosition = 0;
 };

@@ -20,8 +20,12 @@ public:
     static constexpr int bitsPerSample = 16;
 
     // Starts appending to the file. False, with errorString(), when no input
-    // can be opened. Returns at once; the sound arrives on other threads.
+    // can be made. Returns at once; the input is opened and the sound arrives
+    // on other threads. An input that then refuses to open ends the take with
+    // stopped(false) before started() has become true.
     virtual bool start(const QString& wavFile) = 0;
+    // The input has opened and sound is flowing into the file.
+    virtual bool started() const = 0;
     // Ends the take without waiting: stopped() follows once every sample
     // taken so far is in the file.
     virtual void stop() = 0;

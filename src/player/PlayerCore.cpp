@@ -389,20 +389,17 @@ bool PlayerCore::startRecording() {
     QString error;
     if (!take->start(&error)) {
         delete take;
-        qWarning("vorn: recording cannot start: %s", qUtf8Printable(error));
-        m_display.recordShown = true;
-        m_display.playShown = true;
-        m_display.playEnabled = true;
-        m_display.pauseEnabled = false;
-        m_display.stopEnabled = false;
-        m_display.openEnabled = true;
-        m_display.song.clear();
-        changed();
-        msg::error(tr("媒体设备初始化失败！"));
+        recordingRefused(error);
         return false;
     }
     m_take = take;
     m_recording = true;
+    connect(take, &RecordingTake::startFailed, this, [this, take](const QString& why) {
+        if (m_take != take)
+            return;
+        m_take = nullptr;
+        recordingRefused(why);
+    });
     connect(take, &RecordingTake::inputFailed, this, [this](const QString& why) {
         if (m_recording)
             m_display.song = tr("录音输入中断：%1").arg(why);
@@ -422,6 +419,20 @@ bool PlayerCore::startRecording() {
     m_display.song = tr("正在录音中......");
     changed();
     return true;
+}
+
+void PlayerCore::recordingRefused(const QString& why) {
+    qWarning("vorn: recording cannot start: %s", qUtf8Printable(why));
+    m_recording = false;
+    m_display.recordShown = true;
+    m_display.playShown = true;
+    m_display.playEnabled = true;
+    m_display.pauseEnabled = false;
+    m_display.stopEnabled = false;
+    m_display.openEnabled = true;
+    m_display.song.clear();
+    changed();
+    msg::error(tr("媒体设备初始化失败！"));
 }
 
 void PlayerCore::stopRecording() {

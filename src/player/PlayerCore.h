@@ -114,6 +114,8 @@ private:
     void showStopped();
     void setSelected(int index);
     void takeFinished(bool ok, const QString& mp3File);
+    // Back to idle after "媒体设备初始化失败！".
+    void recordingRefused(const QString& why);
     void setAnimation();
     void changed() { emit displayChanged(); }
 

@@ -73,6 +73,14 @@ void RecordingTake::stop() {
 }
 
 void RecordingTake::recorderStopped(bool ok) {
+    if (!ok && !m_recorder->started() &&
+        (m_stage == Stage::Recording || m_stage == Stage::Stopping)) {
+        m_stage = Stage::Failed;
+        removeWav();
+        emit startFailed(m_recorder->errorString());
+        deleteLater();
+        return;
+    }
     if (!ok && m_stage == Stage::Recording)
         emit inputFailed(m_recorder->errorString());
     m_finalised = WavFile::finalise(m_wavFile);

@@ -47,6 +47,8 @@ signals:
     void finished(bool ok, const QString& mp3File);
     // The input broke off during the recording (what came is kept).
     void inputFailed(const QString& error);
+    // The input refused to open: nothing was recorded, the take is gone.
+    void startFailed(const QString& error);
 
 private:
     void recorderStopped(bool ok);

@@ -26,6 +26,7 @@ public:
         }
         m_file = wavFile;
         m_recording = true;
+        m_started = !opensLate;
         return true;
     }
     void stop() override {
@@ -35,6 +36,7 @@ public:
         QMetaObject::invokeMethod(
             this, [this] { emit stopped(true); }, Qt::QueuedConnection);
     }
+    bool started() const override { return m_started; }
     bool isRecording() const override { return m_recording; }
     qint64 position() const override { return m_position; }
     QString errorString() const override { return m_error; }
@@ -48,6 +50,12 @@ public:
             f.write(QByteArray(int(ms * 88200 / 1000), '\0'));
         m_position += ms;
     }
+    // The input that was still opening refuses after all.
+    void refuseLate() {
+        m_recording = false;
+        m_error = QStringLiteral("device busy");
+        emit stopped(false);
+    }
     void breakInput() {
         m_recording = false;
         m_error = QStringLiteral("unplugged");
@@ -55,11 +63,13 @@ public:
     }
 
     bool refuse = false;
+    bool opensLate = false;       // started() only becomes true when the test says
     QStringList* files = nullptr; // every file started on
     QString m_file;
 
 private:
     bool m_recording = false;
+    bool m_started = false;
     qint64 m_position = 0;
     QString m_error;
 };
@@ -102,6 +112,7 @@ public:
         Services::setSoundRecorderFactory([this](QObject* parent) {
             auto r = std::make_unique<FakeSoundRecorder>(parent);
             r->refuse = refuse;
+            r->opensLate = opensLate;
             r->files = &files;
             recorders << r.get();
             return r;
@@ -117,6 +128,7 @@ public:
         Services::setMp3EncoderFactory({});
     }
     bool refuse = false;
+    bool opensLate = false;
     QStringList files;
     QList<QPointer<FakeSoundRecorder>> recorders;
     QList<QPointer<FakeMp3Encoder>> encoders;

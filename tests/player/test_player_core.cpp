@@ -475,4 +475,21 @@ TEST_F(RecordingTest, AnInputThatCannotOpenShowsTheInitialisationMessage) {
     EXPECT_FALSE(core.isRecording());
     ASSERT_EQ(factory.files.size(), 1);
     EXPECT_FALSE(QFile::exists(factory.files.first())); // nothing left behind
+
+    // An input that refuses only while it is being opened: the same message,
+    // back to idle, nothing left behind, and a later take works.
+    factory.refuse = false;
+    factory.opensLate = true;
+    ASSERT_TRUE(core.startRecording());
+    EXPECT_TRUE(core.isRecording());
+    const QString wav = recorder()->m_file;
+    recorder()->refuseLate();
+    EXPECT_FALSE(core.isRecording());
+    ASSERT_EQ(messages.shown().size(), 2);
+    EXPECT_EQ(messages.last().text, "媒体设备初始化失败！");
+    EXPECT_TRUE(core.display().recordShown && core.display().playEnabled);
+    EXPECT_TRUE(core.display().song.isEmpty());
+    EXPECT_FALSE(QFile::exists(wav));
+    factory.opensLate = false;
+    EXPECT_TRUE(core.startRecording());
 }

@@ -5,7 +5,9 @@
 #include "player/WavFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -176,4 +178,26 @@ TEST(Recorder, AnInputThatCannotBeMadeIsRefused) {
     EXPECT_FALSE(recorder.start(dir.filePath("x.wav")));
     EXPECT_FALSE(recorder.errorString().isEmpty());
     EXPECT_FALSE(recorder.isRecording());
+}
+
+TEST(Recorder, AnInputThatRefusesToOpenEndsTheTakeWithoutWaiting) {
+    // A source whose device cannot be opened: the call returns at once and
+    // the refusal follows from the event loop.
+    TestToneInput input("alsasrc device=hw:97,0");
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("x.wav");
+    ASSERT_TRUE(writeHeaderFile(wav));
+    GstSoundRecorder recorder;
+    QSignalSpy stopped(&recorder, &SoundRecorder::stopped);
+    QElapsedTimer clock;
+    clock.start();
+    if (!recorder.start(wav))
+        GTEST_SKIP() << "no ALSA source element here";
+    EXPECT_LT(clock.elapsed(), 200);
+    ASSERT_TRUE(stopped.wait(5000));
+    EXPECT_FALSE(stopped.first().first().toBool());
+    EXPECT_FALSE(recorder.started());
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_FALSE(recorder.errorString().isEmpty());
+    EXPECT_EQ(QFileInfo(wav).size(), 44); // the header, nothing else
 }
