@@ -13,6 +13,7 @@
 #include <QThreadPool>
 #include <cstdio>
 #include <gst/gst.h>
+#include <sys/stat.h>
 
 namespace {
 constexpr int kStopTimeoutMs = 3000;
@@ -340,6 +341,11 @@ void LameMp3Encoder::start(const QString& wavFile, const QString& mp3File) {
             done(false, tr("MP3 编码程序没有写出声音"));
             return;
         }
+        // The temporary file was private; the recording is an ordinary file
+        // (the permissions the user's umask gives new files).
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(QFile::encodeName(d->partFile).constData(), 0666 & ~mask);
         // Replaces an existing file of that name in one step.
         if (::rename(QFile::encodeName(d->partFile).constData(),
                      QFile::encodeName(d->target).constData()) != 0) {

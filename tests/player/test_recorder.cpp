@@ -16,6 +16,7 @@
 #include <QtEndian>
 #include <gst/pbutils/pbutils.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 // The recording input for the life of the guard (by default a live 440 Hz
@@ -114,9 +115,12 @@ TEST(Recorder, AThreeSecondTakeBecomesA128kbitMp3OfTheSameLength) {
     LameMp3Encoder encoder;
     QSignalSpy finished(&encoder, &Mp3Encoder::finished);
     const QString mp3 = dir.filePath("take one.mp3");
+    const mode_t umaskBefore = ::umask(022);
     encoder.start(wav, mp3);
     EXPECT_TRUE(encoder.isRunning());
-    ASSERT_TRUE(finished.wait(20000));
+    const bool ended = finished.wait(20000);
+    ::umask(umaskBefore);
+    ASSERT_TRUE(ended);
     EXPECT_TRUE(finished.first().first().toBool())
         << finished.first().last().toString().toStdString();
     const qint64 mp3Ms = discoveredDurationMs(mp3);
@@ -124,6 +128,9 @@ TEST(Recorder, AThreeSecondTakeBecomesA128kbitMp3OfTheSameLength) {
     const QList<int> rates = frameBitrates(mp3);
     ASSERT_GT(rates.size(), 100);
     EXPECT_EQ(rates.count(128), rates.size());
+    // An ordinary file, not a private temporary one.
+    EXPECT_EQ(QFileInfo(mp3).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+              QFile::ReadGroup | QFile::ReadOther);
     // Only the MP3 is left beside the target.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList({"take one.mp3", "take.wav"}));
