@@ -3,12 +3,15 @@
 #include "base/Services.h"
 #include "platform/AlsaMixer.h"
 #include "platform/DesktopFileManager.h"
+#include "platform/GstAudioOutputs.h"
 #include "platform/GstMediaDevice.h"
 #include "platform/GstSongLengthProbe.h"
 #include "platform/GstSoundRecorder.h"
 #include "platform/LogindPowerControl.h"
 #include "platform/RecordingControl.h"
 #include "platform/XdgAutostart.h"
+
+#include <QCoreApplication>
 
 void installRealServices() {
     static AlsaMixer mixer;
@@ -29,4 +32,6 @@ void installRealServices() {
     Services::setPower(&power);
     Services::setAutostart(&autostart);
     Services::setFileManager(&fileManager);
+    // Lives as long as the application (it answers through its event loop).
+    Services::setAudioOutputs(new GstAudioOutputs(QCoreApplication::instance()));
 }

@@ -3,6 +3,7 @@
 #include "base/Services.h"
 #include "data/DataModuleUi.h"
 #include "data/DatabaseFile.h"
+#include "data/ExtraTables.h"
 #include "data/datamodule.h"
 #include "editing/SongList.h"
 #include "editing/Unit_lbbj.h"
@@ -13,6 +14,7 @@
 #include "schedule/ScheduleClock.h"
 #include "schedule/ScheduledPlayback.h"
 #include "search/Unit_findsong.h"
+#include "settings/SystemSettings.h"
 #include "settings/Unit_closepc.h"
 #include "settings/Unit_mm.h"
 #include "settings/Unit_mmsj.h"
@@ -395,6 +397,11 @@ bool TForm_main_vorn::FormCreate() {
     attempt([this] { m_schedule->LoadTodayTimetable(); });
     std::optional<QString> volume;
     attempt([this, &volume] { volume = m_dm.ReadSetting(QStringLiteral("自动设置音量")); });
+    // The output chosen in the settings, taken by the streams the window
+    // builds once it shows.
+    if (AudioOutputs* outputs = Services::audioOutputs())
+        outputs->use(
+            ExtraTables::setting(m_dm, QString::fromUtf8(SystemSettings::outputKey)).trimmed());
     m_outputProblem = Services::audioOutputProblem();
     updateStatus();
     // Without a notification area the icon is not shown and minimising keeps
@@ -422,6 +429,8 @@ void TForm_main_vorn::showEvent(QShowEvent* event) {
         // the background, not with the first entry.
         m_warmedUp = true;
         QTimer::singleShot(100, MediaPlayer2, &MediaDevice::warmUp);
+        // From then on an outage of the output shows while it lasts.
+        MediaPlayer2->watchOutput();
     }
 }
 

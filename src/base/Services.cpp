@@ -25,6 +25,7 @@ SoundRecorderFactory g_recorderFactory;
 Mp3EncoderFactory g_encoderFactory;
 RecordingControl* g_recordingControl = nullptr;
 Mixer* g_mixer = nullptr;
+AudioOutputs* g_audioOutputs = nullptr;
 PowerControl* g_power = nullptr;
 Autostart* g_autostart = nullptr;
 FileManager* g_fileManager = nullptr;
@@ -99,6 +100,13 @@ Mixer* mixer() {
 }
 void setMixer(Mixer* mixer) {
     g_mixer = mixer;
+}
+
+AudioOutputs* audioOutputs() {
+    return g_audioOutputs;
+}
+void setAudioOutputs(AudioOutputs* outputs) {
+    g_audioOutputs = outputs;
 }
 
 PowerControl* power() {

@@ -2,6 +2,7 @@
 
 #include "base/Clock.h"
 #include "base/MessageService.h"
+#include "platform/AudioOutputs.h"
 #include "platform/Autostart.h"
 #include "platform/FileManager.h"
 #include "platform/MediaDevice.h"
@@ -48,6 +49,11 @@ void setRecordingControl(RecordingControl* control);
 
 Mixer* mixer();
 void setMixer(Mixer* mixer);
+
+// The sound outputs to choose from and the one in use; null when none is
+// installed (the settings then offer no choice).
+AudioOutputs* audioOutputs();
+void setAudioOutputs(AudioOutputs* outputs);
 
 PowerControl* power();
 void setPower(PowerControl* power);

@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QThread>
 #include <QThreadPool>
 #include <QWaitCondition>
+#include <alsa/asoundlib.h>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -29,6 +31,7 @@ constexpr int kRampStepMs = 10;
 // before it has been heard would cut it off with a click.
 constexpr int kOutputDrainMs = 150;
 constexpr int kRetryMs = 2000;
+constexpr int kWatchMs = 3000;
 
 QMutex g_outputLock;
 QString g_output; // the chosen output; empty: the system's default
@@ -95,20 +98,35 @@ GstElement* parseSink(const QByteArray& description, const QString& what, QStrin
     return sink;
 }
 
-// The audio sink the devices use: VORN_AUDIO_SINK, the chosen output, or the
-// automatic one.
-GstElement* makeAudioSink(QString* error) {
+// What the streams play to now: VORN_AUDIO_SINK, else the chosen output;
+// empty: the automatic sink.
+QString effectiveOutput() {
     const QByteArray forced = qgetenv("VORN_AUDIO_SINK").trimmed();
-    if (!forced.isEmpty())
-        return parseSink(forced, QStringLiteral("声音输出设置 VORN_AUDIO_SINK="), error);
-    const QString chosen = GstMediaDevice::output();
-    if (!chosen.isEmpty())
-        return parseSink(chosen.toUtf8(), GstMediaDevice::tr("声音输出"), error);
-    GstElement* sink = gst_element_factory_make("autoaudiosink", nullptr);
-    if (!sink)
-        *error = GstMediaDevice::tr("找不到 GStreamer 的 autoaudiosink（请安装 "
-                                    "gstreamer1.0-plugins-good）。");
-    return sink;
+    return forced.isEmpty() ? GstMediaDevice::output() : QString::fromLocal8Bit(forced);
+}
+
+GstElement* makeAudioSink(QString* error) {
+    return GstMediaDevice::makeSink(GstMediaDevice::output(), error);
+}
+
+// The card named by an ALSA device text ("hw:CARD=USB,DEV=0", "plughw:1"),
+// empty when it names none.
+QString alsaCardOf(const QString& description) {
+    static const QRegularExpression card(
+        QStringLiteral("device\\s*=\\s*\"?\\w*hw:(?:CARD=)?([^,\\s\"]+)"));
+    const QRegularExpressionMatch m = card.match(description);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+// Checks of the output while nothing plays run here, away from the device's
+// own thread (a hung sound server must not hold up a song being opened).
+QThreadPool& checkPool() {
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool;
+        made->setMaxThreadCount(1);
+        return made;
+    }();
+    return *pool;
 }
 
 QByteArray uriOf(const QString& fileName) {
@@ -236,6 +254,10 @@ struct GstMediaDevice::Stream {
     // again with the next state change and fail in the name of the next
     // file. Such a stream goes through NULL before it is used again.
     std::atomic<bool> errored{false};
+    // The output the stream was built for (effectiveOutput()), and whether
+    // its automatic sink found nothing real to play to.
+    QString builtFor;
+    bool fellBack = false;
 
     ~Stream() { destroy(); }
 
@@ -352,12 +374,20 @@ bool GstMediaDevice::Stream::build(QString* error) {
         *error = tr("找不到 GStreamer 的 playbin（请安装 gstreamer1.0-plugins-base）。");
         return false;
     }
+    const QString wanted = effectiveOutput();
     GstElement* sink = makeAudioSink(error);
     if (!sink) {
         gst_object_unref(bin);
         return false;
     }
+    // The sink is opened by itself first: playbin takes it into its
+    // pipeline only with a file, and until it is opened an automatic sink
+    // holds a stand-in that plays nowhere.
+    gst_object_ref_sink(sink);
+    const bool opened = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+    fellBack = opened && autoSinkFellBack(sink);
     g_object_set(bin, "audio-sink", sink, "flags", kPlayFlagAudio | kPlayFlagSoftVolume, nullptr);
+    gst_object_unref(sink);
     gst_object_ref_sink(bin);
     GstBus* bus = gst_element_get_bus(bin);
     gst_bus_set_sync_handler(bus, &Stream::onBus, this, nullptr);
@@ -367,12 +397,14 @@ bool GstMediaDevice::Stream::build(QString* error) {
         QMutexLocker locked(&elementLock);
         playbin = bin;
     }
+    builtFor = wanted;
+    errored.store(false);
     // The output is opened now, not when the first song is due.
-    const bool opened = gst_element_set_state(bin, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+    gst_element_set_state(bin, GST_STATE_READY);
     QString problem;
     if (!opened)
         problem = tr("声音输出设备无法打开，广播将没有声音！");
-    else if (autoSinkFellBack(sink))
+    else if (fellBack)
         problem = noOutputText();
     owner->post([problem](GstMediaDevice* d) { d->reportOutput(problem); });
     return true;
@@ -419,11 +451,15 @@ void GstMediaDevice::Stream::destroy() {
 }
 
 void GstMediaDevice::Stream::open(int gen, const QByteArray& uri, qint64 at, bool andPlay) {
+    // Another output was chosen, or the last build found none (the sound
+    // server may be back): the stream is built anew.
+    if (playbin && (fellBack || builtFor != effectiveOutput()))
+        destroy();
     QString error;
     if (!build(&error)) {
         owner->post([index = index, gen, error](GstMediaDevice* d) {
             d->reportOutput(error);
-            d->handleOpened(index, gen, false, error, -2);
+            d->handleOpened(index, gen, false, error, -2, true);
         });
         return;
     }
@@ -462,8 +498,8 @@ void GstMediaDevice::Stream::open(int gen, const QByteArray& uri, qint64 at, boo
     gchar* file = g_filename_from_uri(uri.constData(), nullptr, nullptr);
     const qint64 frames = ok && file ? mp3LengthFromFrames(QFile::decodeName(file)) : -1;
     g_free(file);
-    owner->post([index = index, gen, ok, why, frames](GstMediaDevice* d) {
-        d->handleOpened(index, gen, ok, why, frames);
+    owner->post([index = index, gen, ok, why, frames, noOutput = fellBack](GstMediaDevice* d) {
+        d->handleOpened(index, gen, ok, why, frames, noOutput);
     });
 }
 
@@ -545,6 +581,39 @@ QString GstMediaDevice::output() {
     return g_output;
 }
 
+GstElement* GstMediaDevice::makeSink(const QString& chosen, QString* error) {
+    initGStreamer();
+    const QByteArray forced = qgetenv("VORN_AUDIO_SINK").trimmed();
+    if (!forced.isEmpty())
+        return parseSink(forced, QStringLiteral("声音输出设置 VORN_AUDIO_SINK="), error);
+    if (!chosen.trimmed().isEmpty())
+        return parseSink(chosen.trimmed().toUtf8(), tr("声音输出"), error);
+    GstElement* sink = gst_element_factory_make("autoaudiosink", nullptr);
+    if (!sink)
+        *error = tr("找不到 GStreamer 的 autoaudiosink（请安装 gstreamer1.0-plugins-good）。");
+    return sink;
+}
+
+bool GstMediaDevice::sinkFellBack(GstElement* sink) {
+    return sink && autoSinkFellBack(sink);
+}
+
+QString GstMediaDevice::probeOutput() {
+    const QString output = effectiveOutput();
+    if (output.startsWith(QLatin1String("alsasink"))) {
+        // The streams may hold the card open: only whether it is there.
+        const QString card = alsaCardOf(output);
+        if (!card.isEmpty() && snd_card_get_index(card.toLocal8Bit().constData()) < 0)
+            return tr("声音输出设备已断开（%1），广播将没有声音！").arg(card);
+        return {};
+    }
+    // The sound server (or whatever the automatic sink finds) answers.
+    if (output.isEmpty() || output.startsWith(QLatin1String("pulsesink")) ||
+        output.startsWith(QLatin1String("autoaudiosink")))
+        return checkAudioOutput();
+    return {};
+}
+
 namespace {
 // The thread of a device: runs what is posted to it, in order.
 class DeviceThread : public QThread {
@@ -574,6 +643,8 @@ GstMediaDevice::GstMediaDevice(QObject* parent) : MediaDevice(parent) {
     connect(&m_rampTimer, &QTimer::timeout, this, &GstMediaDevice::rampStep);
     m_retryTimer.setInterval(kRetryMs);
     connect(&m_retryTimer, &QTimer::timeout, this, &GstMediaDevice::retryOutput);
+    m_watchTimer.setInterval(kWatchMs);
+    connect(&m_watchTimer, &QTimer::timeout, this, &GstMediaDevice::checkOutput);
 }
 
 GstMediaDevice::~GstMediaDevice() {
@@ -636,7 +707,7 @@ void GstMediaDevice::reportOutput(const QString& problem) {
 // --- what the streams report -------------------------------------------------
 
 void GstMediaDevice::handleOpened(int index, int gen, bool ok, const QString& why,
-                                  qint64 framesLength) {
+                                  qint64 framesLength, bool noRealOutput) {
     Slot& slot = *m_slots[index];
     if (slot.generation != gen || slot.failed)
         return;
@@ -650,10 +721,13 @@ void GstMediaDevice::handleOpened(int index, int gen, bool ok, const QString& wh
     }
     slot.ready = true;
     slot.framesLength = framesLength;
-    if (slot.outputLost) {
+    if (slot.outputLost && !noRealOutput) {
+        // Back on the output; the retries go on while it is not.
         slot.outputLost = false;
-        m_retryTimer.stop();
-        reportOutput(QString());
+        if (!m_slots[0]->outputLost && !m_slots[1]->outputLost) {
+            m_retryTimer.stop();
+            reportOutput(QString());
+        }
     }
     updateLength(slot);
 }
@@ -817,25 +891,55 @@ void GstMediaDevice::outputLost(Slot& slot, const QString& why) {
 }
 
 void GstMediaDevice::retryOutput() {
-    Slot& slot = active();
-    if (!slot.outputLost || slot.file.isEmpty()) {
-        // Nothing to go on with: the next file builds a new stream anyway.
-        m_retryTimer.stop();
-        if (slot.outputLost) {
+    bool retrying = false;
+    for (auto& each : m_slots) {
+        Slot& slot = *each;
+        if (!slot.outputLost)
+            continue;
+        if (slot.file.isEmpty() || slot.mode == Mode::NotOpen) {
+            // Nothing to go on with: the next file builds a new stream anyway.
             slot.outputLost = false;
-            reportOutput(QString());
+            continue;
         }
-        return;
+        // The song (or the one cued) goes on where it was, on a stream
+        // built anew.
+        retrying = true;
+        const qint64 at = slot.atEnd ? 0 : slot.lastPosition;
+        const bool andPlay = &slot == &active() && slot.mode == Mode::Playing;
+        const int gen = ++slot.generation;
+        std::shared_ptr<Stream> s = slot.stream;
+        const QByteArray uri = uriOf(slot.file);
+        post([s, gen, uri, at, andPlay] {
+            s->destroy();
+            s->open(gen, uri, at, andPlay);
+        });
     }
-    // The song goes on where it was, on a stream built anew.
-    const qint64 at = slot.atEnd ? 0 : slot.lastPosition;
-    const bool andPlay = slot.mode == Mode::Playing;
-    const int gen = ++slot.generation;
-    std::shared_ptr<Stream> s = slot.stream;
-    const QByteArray uri = uriOf(slot.file);
-    post([s, gen, uri, at, andPlay] {
-        s->destroy();
-        s->open(gen, uri, at, andPlay);
+    if (!retrying) {
+        m_retryTimer.stop();
+        reportOutput(QString()); // a watch says so again if it is still out
+    }
+}
+
+void GstMediaDevice::watchOutput() {
+    m_watchTimer.start();
+}
+
+void GstMediaDevice::checkOutput() {
+    // While a song plays, or the output is being retried, the streams tell
+    // of an outage themselves.
+    if (m_checking || m_slots[0]->outputLost || m_slots[1]->outputLost ||
+        active().mode == Mode::Playing)
+        return;
+    m_checking = true;
+    std::shared_ptr<Owner> owner = m_slots[0]->stream->owner;
+    checkPool().start([owner] {
+        const QString problem = probeOutput();
+        owner->post([problem](GstMediaDevice* d) {
+            d->m_checking = false;
+            if (!d->m_slots[0]->outputLost && !d->m_slots[1]->outputLost &&
+                d->active().mode != Mode::Playing)
+                d->reportOutput(problem);
+        });
     });
 }
 

@@ -26,9 +26,12 @@ typedef struct _GstMessage GstMessage;
 // setOutput(), or the sink description in the environment variable
 // VORN_AUDIO_SINK (for example "alsasink device=hw:1", or "fakesink
 // sync=true" for tests), which wins over both. When the output fails while a
-// song plays (the sound server restarts, a USB card is pulled), the device
-// says so with outputProblem() and tries again every two seconds, going on
-// where the song was.
+// song plays or is opened (the sound server restarts, a USB card is pulled),
+// the device says so with outputProblem() and tries again every two seconds,
+// going on where the song was. A stream that found no real output, or was
+// built for another output than the one chosen now, is built anew with the
+// next file. With watchOutput() the output is also checked while nothing
+// plays, so that an outage shows while it lasts.
 class GstMediaDevice : public MediaDevice {
     Q_OBJECT
 public:
@@ -58,6 +61,7 @@ public:
     // Builds the sound streams now (in the background) rather than with the
     // first file. The main window calls it once it is on screen.
     void warmUp() override;
+    void watchOutput() override;
 
     // Checks the sound output the devices will use: empty when it reaches a
     // real output, otherwise a text for the operator. Waits for the sound
@@ -73,6 +77,18 @@ public:
     // devices rebuild their streams at the next file.
     static void setOutput(const QString& sinkDescription);
     static QString output();
+
+    // A new sink for the chosen output (as setOutput() takes it; empty: the
+    // system's default), or for VORN_AUDIO_SINK when that is set. Null with
+    // a text for the operator when it cannot be made.
+    static GstElement* makeSink(const QString& chosen, QString* error);
+    // True when an automatic sink in `sink` found no sound server and no
+    // card and fell back to a sink that plays nowhere.
+    static bool sinkFellBack(GstElement* sink);
+    // Whether the output the streams use is there: empty when it is, else a
+    // text for the operator. Cheap and never opens a sound card the streams
+    // may hold; waits for the sound server (never on the schedule's thread).
+    static QString probeOutput();
 
     // Length of an MP3 file counted from its frame headers, or -1 when the
     // file is not a plain MP3 stream. Used when the file has no VBR header,
@@ -93,13 +109,14 @@ private:
     void startPlaying(Slot& slot);
     void handleMessage(int slotIndex, int generation, GstMessage* message);
     void handleOpened(int slotIndex, int generation, bool ok, const QString& why,
-                      qint64 framesLength);
+                      qint64 framesLength, bool noRealOutput);
     void slotFailed(Slot& slot, Failure why, const QString& text);
     void songEnded(Slot& slot);
     void updateLength(Slot& slot);
     void reportOutput(const QString& problem);
     void outputLost(Slot& slot, const QString& why);
     void retryOutput();
+    void checkOutput();
     void probeNext(const QString& fileName, int token);
     void applyVolumeTo(Slot& slot, double linear);
     void settleVolume(Slot& slot);
@@ -124,4 +141,6 @@ private:
     QTimer m_rampTimer;
     QElapsedTimer m_rampClock;
     QTimer m_retryTimer; // output recovery
+    QTimer m_watchTimer; // output checks while nothing plays
+    bool m_checking = false;
 };

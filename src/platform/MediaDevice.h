@@ -67,6 +67,9 @@ public:
     // Gets the sound output ready in the background (a device may otherwise
     // do it with its first file).
     virtual void warmUp() {}
+    // Keeps an eye on the sound output from now on, also while nothing
+    // plays, and tells of an outage and its end with outputProblem().
+    virtual void watchOutput() {}
 
     // Preparing ahead. cue() opens a file in the background at the given
     // volume without touching what plays now; playCued() then closes the open

@@ -2,6 +2,7 @@
 
 #include "base/MessageService.h"
 #include "base/TimeText.h"
+#include "data/ExtraTables.h"
 #include "data/datamodule.h"
 #include "platform/Autostart.h"
 #include "settings/Password.h"
@@ -68,6 +69,7 @@ void SystemSettings::load(SystemSettingsValues& v) {
     v.volumeOn = volume != QLatin1String("0");
     v.volumePosition = positionFromStored(volume);
     v.title = m_dm.ReadSetting(key("软件标题"));
+    v.output = ExtraTables::setting(m_dm, QString::fromUtf8(outputKey)).trimmed();
 }
 
 void SystemSettings::loadTimes(SystemSettingsValues& v) {
@@ -89,6 +91,8 @@ SavedSystemSettings SystemSettings::save(const SystemSettingsValues& v, Autostar
         write(key(shutdownTimeKeys[i]), time);
         saved.shutdownTimes[i] = v.shutdownOn[i] ? time : QLatin1String(TimeText::noShutdown);
     }
+    if (!ExtraTables::setSetting(m_dm, QString::fromUtf8(outputKey), v.output.trimmed()))
+        msg::error(QStringLiteral("数据库写入出错!"));
     if (autostart)
         autostart->setEnabled(v.autostart, programPath);
     saved.title = m_dm.ReadSetting(key("软件标题"));

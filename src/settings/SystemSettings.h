@@ -16,6 +16,9 @@ struct SystemSettingsValues {
     bool countdown = false;                                                   // "关机提示"
     bool volumeOn = false;  // "自动设置音量" not "0"
     int volumePosition = 0; // slider 0..5, in steps of 13107
+    // The sound output (our own setting "声音输出"): a sink description as
+    // AudioOutput::sink, empty for the system's default.
+    QString output;
 };
 
 // What saving hands back to the rest of the program.
@@ -30,12 +33,13 @@ class SystemSettings {
 public:
     static constexpr int volumeStep = 13107;
     static constexpr int volumeMaxPosition = 5; // 5 * 13107 = 65535
+    static constexpr const char* outputKey = "声音输出";
 
     explicit SystemSettings(TDataModule1& dm) : m_dm(dm) {}
 
     // The values read when the window is created, in this order: autostart,
     // the three shutdown ticks, the countdown tick, the start-up volume, the
-    // title. A database error or a volume that is not an integer throws; the
+    // title, the sound output. A database error or a volume that is not an integer throws; the
     // values read before the failure are already in v, the later ones keep
     // what v held.
     void load(SystemSettingsValues& v);

@@ -5,6 +5,7 @@
 #include "data/datamodule.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -95,6 +96,24 @@ TForm_sysj::TForm_sysj(TDataModule1& dm, QWidget* owner) : QWidget(owner, Qt::Wi
     Label4->hide();
     TrackBar1->hide();
 
+    auto* outputRow = new QHBoxLayout;
+    auto* outputLabel = new QLabel(tr("声音输出："), this);
+    outputCombo = new QComboBox(this);
+    outputCombo->setObjectName(QStringLiteral("outputCombo"));
+    outputCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    outputCombo->setMinimumContentsLength(16);
+    outputCombo->addItem(tr("系统默认"), QString());
+    testSoundButton = new QPushButton(tr("测试声音"), this);
+    testSoundButton->setObjectName(QStringLiteral("testSoundButton"));
+    outputRow->addWidget(outputLabel);
+    outputRow->addWidget(outputCombo, 1);
+    outputRow->addWidget(testSoundButton);
+    layout->addLayout(outputRow);
+    outputNote = new QLabel(this);
+    outputNote->setObjectName(QStringLiteral("outputNote"));
+    outputNote->setWordWrap(true);
+    layout->addWidget(outputNote);
+
     auto* buttons = new QHBoxLayout;
     Button1 = new QPushButton(tr("确定"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -105,7 +124,7 @@ TForm_sysj::TForm_sysj(TDataModule1& dm, QWidget* owner) : QWidget(owner, Qt::Wi
     buttons->addWidget(Button1);
     buttons->addWidget(Button2);
     layout->addLayout(buttons);
-    resize(360, 320);
+    resize(420, 380);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
@@ -118,8 +137,24 @@ TForm_sysj::TForm_sysj(TDataModule1& dm, QWidget* owner) : QWidget(owner, Qt::Wi
     connect(CheckBox4, &QCheckBox::clicked, this, &TForm_sysj::CheckBox4Click);
     connect(Button1, &QPushButton::clicked, this, &TForm_sysj::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm_sysj::Button2Click);
+    connect(testSoundButton, &QPushButton::clicked, this, &TForm_sysj::playTestSound);
 
     FormCreate();
+
+    AudioOutputs* outputs = Services::audioOutputs();
+    testSoundButton->setEnabled(outputs != nullptr);
+    if (outputs) {
+        connect(outputs, &AudioOutputs::listed, this, &TForm_sysj::showOutputs);
+        connect(outputs, &AudioOutputs::testToneDone, this, &TForm_sysj::testSoundDone);
+        const QString forced = outputs->forced();
+        if (!forced.isEmpty()) {
+            // The output set from outside wins over any choice made here.
+            outputCombo->setEnabled(false);
+            m_forcedNote = tr("声音输出由环境变量 VORN_AUDIO_SINK 指定：%1").arg(forced);
+            outputNote->setText(m_forcedNote);
+        }
+        outputs->list();
+    }
 }
 
 TForm_sysj::~TForm_sysj() {
@@ -136,6 +171,7 @@ SystemSettingsValues TForm_sysj::values() const {
     v.countdown = CheckBox2->isChecked();
     v.volumeOn = CheckBox4->isChecked();
     v.volumePosition = TrackBar1->value();
+    v.output = outputCombo->currentData().toString();
     return v;
 }
 
@@ -151,6 +187,7 @@ void TForm_sysj::setValues(const SystemSettingsValues& v) {
     CheckBox2->setChecked(v.countdown);
     CheckBox4->setChecked(v.volumeOn);
     TrackBar1->setValue(v.volumePosition);
+    selectOutput(v.output);
     CheckBox1Click();
     CheckBox5Click();
     CheckBox6Click();
@@ -206,10 +243,53 @@ void TForm_sysj::CheckBox4Click() {
     TrackBar1->setVisible(on);
 }
 
+void TForm_sysj::selectOutput(const QString& sink) {
+    int index = outputCombo->findData(sink);
+    if (index < 0) {
+        // Chosen before and not found now (a USB card unplugged): it stays
+        // the choice, and is used again once it is back.
+        outputCombo->addItem(tr("%1（未连接）").arg(sink), sink);
+        index = outputCombo->count() - 1;
+    }
+    outputCombo->setCurrentIndex(index);
+}
+
+void TForm_sysj::showOutputs(const QList<AudioOutput>& outputs) {
+    const QString chosen = outputCombo->currentData().toString();
+    outputCombo->clear();
+    outputCombo->addItem(tr("系统默认"), QString());
+    for (const AudioOutput& output : outputs)
+        outputCombo->addItem(output.name, output.sink);
+    selectOutput(chosen);
+}
+
+void TForm_sysj::playTestSound() {
+    AudioOutputs* outputs = Services::audioOutputs();
+    if (!outputs || !testSoundButton->isEnabled())
+        return;
+    // One tone at a time; the answer comes when it has been played.
+    testSoundButton->setEnabled(false);
+    outputNote->setText(tr("正在播放测试声音……"));
+    outputs->playTestTone(outputCombo->currentData().toString());
+}
+
+void TForm_sysj::testSoundDone(const QString& problem) {
+    testSoundButton->setEnabled(true);
+    QString text = problem.isEmpty() ? tr("测试声音已播放。没有听到声音时，请检查音箱和音量。")
+                                     : tr("测试声音无法播放：%1").arg(problem);
+    if (!m_forcedNote.isEmpty())
+        text = m_forcedNote + QLatin1Char('\n') + text;
+    outputNote->setText(text);
+}
+
 void TForm_sysj::Button1Click() {
     try {
+        const SystemSettingsValues v = values();
         const SavedSystemSettings saved = SystemSettings(m_dm).save(
-            values(), Services::autostart(), QCoreApplication::applicationFilePath());
+            v, Services::autostart(), QCoreApplication::applicationFilePath());
+        // The devices play to it from their next song on.
+        if (AudioOutputs* outputs = Services::audioOutputs())
+            outputs->use(v.output);
         emit shutdownTimesChanged(
             {saved.shutdownTimes[0], saved.shutdownTimes[1], saved.shutdownTimes[2]});
         emit titleChanged(saved.title);

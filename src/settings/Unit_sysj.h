@@ -2,9 +2,12 @@
 
 #include "settings/SystemSettings.h"
 
+#include <QList>
 #include <QWidget>
 
+struct AudioOutput;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -13,8 +16,8 @@ class QTimeEdit;
 class TDataModule1;
 
 // The system settings window: title, start with the desktop session, three
-// shutdown times, the countdown, the start-up volume. Modeless; it deletes
-// itself when closed.
+// shutdown times, the countdown, the start-up volume, the sound output with a
+// test sound. Modeless; it deletes itself when closed.
 class TForm_sysj : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +39,11 @@ public:
     QSlider* TrackBar1;
     QPushButton* Button1;
     QPushButton* Button2;
+    // The sound output: "系统默认" first, then the outputs found (in the
+    // background); each item's data is its sink description.
+    QComboBox* outputCombo;
+    QPushButton* testSoundButton;
+    QLabel* outputNote;
 
     void FormCreate();
     void FormShow();
@@ -62,7 +70,13 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void showOutputs(const QList<AudioOutput>& outputs);
+    void selectOutput(const QString& sink);
+    void playTestSound();
+    void testSoundDone(const QString& problem);
+
     TDataModule1& m_dm;
+    QString m_forcedNote;
 };
 
 // The open settings window, or null.

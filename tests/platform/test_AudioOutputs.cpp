@@ -1,0 +1,193 @@
+#include "PrivatePulse.h"
+#include "ToneFiles.h"
+#include "platform/GstAudioOutputs.h"
+#include "platform/GstMediaDevice.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <alsa/asoundlib.h>
+#include <gtest/gtest.h>
+
+namespace {
+// Runs a test without the fake sink every test otherwise plays to, and with
+// the devices' output set to `output`; both are put back afterwards.
+class OwnOutput {
+public:
+    explicit OwnOutput(const QString& output)
+        : m_sink(qgetenv("VORN_AUDIO_SINK")), m_output(GstMediaDevice::output()) {
+        qunsetenv("VORN_AUDIO_SINK");
+        GstMediaDevice::setOutput(output);
+    }
+    ~OwnOutput() {
+        qputenv("VORN_AUDIO_SINK", m_sink);
+        GstMediaDevice::setOutput(m_output);
+    }
+
+private:
+    QByteArray m_sink;
+    QString m_output;
+};
+
+QString wavSink(const QString& file) {
+    return QStringLiteral("audioconvert ! audio/x-raw,format=S16LE ! wavenc ! filesink sync=true "
+                          "location=\"%1\"")
+        .arg(file);
+}
+
+class AudioOutputsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { GstMediaDevice::initGStreamer(); }
+    QTemporaryDir dir;
+    QString path(const QString& name) const { return dir.filePath(name); }
+};
+} // namespace
+
+TEST_F(AudioOutputsTest, TestToneIsPlayedToTheOutputGivenAndFailuresAreTold) {
+    OwnOutput own{QString()};
+    const QString out = path("tone.wav");
+    EXPECT_EQ(GstAudioOutputs::playToneNow(wavSink(out)), QString());
+    const tone::Samples s = tone::readWav(out);
+    const qint64 ms = s.frames() * 1000 / qMax(1, s.rate);
+    EXPECT_NEAR(double(ms), 800.0, 30.0);
+    EXPECT_GT(s.peak(100, 700), 3000);
+
+    EXPECT_FALSE(GstAudioOutputs::playToneNow(QStringLiteral("no-such-sink-xyz")).isEmpty());
+    // An output that fails when sound reaches it.
+    EXPECT_FALSE(GstAudioOutputs::playToneNow(QStringLiteral("wavenc ! filesink location=/dev/full "
+                                                             "buffer-mode=unbuffered"))
+                     .isEmpty());
+
+    // From the window: in the background, answered through the event loop.
+    GstAudioOutputs outputs;
+    QSignalSpy done(&outputs, &AudioOutputs::testToneDone);
+    outputs.playTestTone(wavSink(path("tone2.wav")));
+    EXPECT_EQ(done.count(), 0);
+    ASSERT_TRUE(done.wait(8000));
+    EXPECT_EQ(done.at(0).at(0).toString(), QString());
+}
+
+TEST_F(AudioOutputsTest, DevicesTakeANewlyChosenOutputWithTheirNextSong) {
+    ASSERT_TRUE(tone::writeWav(path("song.wav"), 600, 44100, 1, 500.0, 0.6));
+    OwnOutput own(wavSink(path("first.wav")));
+    GstMediaDevice device;
+    QSignalSpy finished(&device, &MediaDevice::finished);
+    ASSERT_TRUE(device.open(path("song.wav")));
+    ASSERT_TRUE(device.play(true));
+    ASSERT_TRUE(finished.wait(6000));
+
+    GstAudioOutputs outputs;
+    outputs.use(wavSink(path("second.wav")));
+    EXPECT_EQ(outputs.current(), wavSink(path("second.wav")));
+    ASSERT_TRUE(device.open(path("song.wav")));
+    ASSERT_TRUE(device.play(true));
+    ASSERT_TRUE(finished.wait(6000));
+    device.close();
+    EXPECT_GT(tone::readWav(path("first.wav")).peak(100, 500), 10000);
+    EXPECT_GT(tone::readWav(path("second.wav")).peak(100, 500), 10000);
+}
+
+TEST_F(AudioOutputsTest, SoundServerOutputsAreListed) {
+    if (!PrivatePulse::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    PrivatePulse pulse;
+    ASSERT_TRUE(pulse.start());
+    const QByteArray oldServer = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", pulse.server().toUtf8());
+    const QList<AudioOutput> found = GstAudioOutputs::findOutputs();
+    qputenv("PULSE_SERVER", oldServer);
+    if (oldServer.isNull())
+        qunsetenv("PULSE_SERVER");
+    bool nullSink = false;
+    for (const AudioOutput& output : found)
+        if (output.sink == QStringLiteral("pulsesink device=\"vornnull\"")) {
+            nullSink = true;
+            EXPECT_FALSE(output.name.isEmpty());
+        }
+    EXPECT_TRUE(nullSink);
+}
+
+namespace {
+// The song plays to a sound server that goes away and comes back, once
+// while it plays and once while nothing does.
+void outageAndReturn(PrivatePulse& pulse, const QTemporaryDir& dir) {
+    auto path = [&](const char* name) { return dir.filePath(QLatin1String(name)); };
+    ASSERT_TRUE(tone::writeWav(path("long.wav"), 30000, 44100, 1, 440.0, 0.5));
+    ASSERT_TRUE(tone::writeWav(path("next.wav"), 3000, 44100, 1, 660.0, 0.5));
+    GstMediaDevice device;
+    QSignalSpy problems(&device, &MediaDevice::outputProblem);
+    QSignalSpy finished(&device, &MediaDevice::finished);
+    auto problem = [&] {
+        return problems.isEmpty() ? QString() : problems.last().at(0).toString();
+    };
+    device.watchOutput();
+    ASSERT_TRUE(device.open(path("long.wav")));
+    ASSERT_TRUE(device.play(true));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.streams() == 1; }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return device.position() > 300; }, 8000));
+
+    // The server goes away in the middle of the song: the desk says so.
+    pulse.kill();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !problem().isEmpty(); }, 8000));
+    EXPECT_EQ(device.mode(), MediaDevice::Mode::Playing);
+
+    // It is back: the song plays to it again and the outage is over.
+    ASSERT_TRUE(pulse.start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return problem().isEmpty(); }, 10000)) << [&] {
+        std::string all;
+        for (const auto& p : problems)
+            all += p.at(0).toString().toStdString() + " | ";
+        return all;
+    }();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.streams() == 1; }, 8000));
+    EXPECT_EQ(device.mode(), MediaDevice::Mode::Playing);
+    EXPECT_EQ(device.fileName(), path("long.wav"));
+    EXPECT_EQ(finished.count(), 0);
+
+    // While nothing plays, an outage shows too, and the next song is heard
+    // once the server is back.
+    device.close();
+    pulse.kill();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !problem().isEmpty(); }, 10000));
+    ASSERT_TRUE(pulse.start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return problem().isEmpty(); }, 10000));
+    ASSERT_TRUE(device.open(path("next.wav")));
+    ASSERT_TRUE(device.play(true));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.streams() == 1; }, 8000));
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_TRUE(problem().isEmpty());
+}
+} // namespace
+
+TEST_F(AudioOutputsTest, SoundServerRestartIsShownAndTheSongGoesOnThere) {
+    if (!PrivatePulse::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    PrivatePulse pulse;
+    ASSERT_TRUE(pulse.start());
+    OwnOutput own(QStringLiteral("pulsesink server=\"%1\"").arg(pulse.server()));
+    outageAndReturn(pulse, dir);
+}
+
+TEST_F(AudioOutputsTest, DefaultOutputComesBackFromTheSilentFallback) {
+    // With the system's default output and no sound card, the automatic
+    // sink falls back to playing nowhere while the server is away; the
+    // stream must not stay there once the server is back.
+    if (!PrivatePulse::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    int card = -1;
+    if (snd_card_next(&card) == 0 && card >= 0)
+        GTEST_SKIP() << "this machine has a sound card the default output could fall back to";
+    PrivatePulse pulse;
+    ASSERT_TRUE(pulse.start());
+    const QByteArray oldServer = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", pulse.server().toUtf8());
+    {
+        OwnOutput own{QString()};
+        outageAndReturn(pulse, dir);
+    }
+    if (oldServer.isNull())
+        qunsetenv("PULSE_SERVER");
+    else
+        qputenv("PULSE_SERVER", oldServer);
+}
