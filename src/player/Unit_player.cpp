@@ -217,8 +217,14 @@ TForm_player::TForm_player(TDataModule1& dm, QWidget* owner)
             [this](int value) { m_core->setVolume(value); });
     connect(CheckBox2, &QCheckBox::clicked, this, [this](bool on) { m_core->setContinuous(on); });
     connect(CheckBox1, &QCheckBox::clicked, this, [this](bool on) { m_core->setRepeatOne(on); });
-    connect(Image2, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(Image2->mapToGlobal(at)); });
+    // The labels drawn over the top picture are part of it: a right-click on
+    // them opens its menu too.
+    for (QWidget* part : std::initializer_list<QWidget*>{
+             Image2, Label_file0, Label_file, Label_time2, Label_time1, Label4, volumeIcon}) {
+        part->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(part, &QWidget::customContextMenuRequested, this,
+                [this, part](const QPoint& at) { PopupMenu1->popup(part->mapToGlobal(at)); });
+    }
     connect(ListBox3, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu2->popup(ListBox3->viewport()->mapToGlobal(at)); });
     connect(N1, &QAction::triggered, this, &TForm_player::SpeedButton10Click);

@@ -13,12 +13,15 @@
 #include "player/Unit_player.h"
 #include "search/Unit_findsong.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -199,6 +202,15 @@ TEST_F(PlayerWindowTest, MenusAddSongsShowFoldersAndAskForTheSearch) {
     p->ListBox3->setCurrentRow(-1);
     p->N7->trigger();
     EXPECT_EQ(files.shown.size(), 1);
+
+    // The top menu opens from the picture and from the labels drawn over it.
+    for (QWidget* part : std::initializer_list<QWidget*>{p->Image2, p->Label_file, p->Label4}) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(3, 3),
+                                part->mapToGlobal(QPoint(3, 3)));
+        QApplication::sendEvent(part, &event);
+        EXPECT_TRUE(p->PopupMenu1->isVisible()) << qPrintable(part->objectName());
+        p->PopupMenu1->hide();
+    }
 
     control.installed = false;
     p->N4->trigger();
