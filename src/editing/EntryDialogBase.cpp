@@ -2,12 +2,15 @@
 
 #include "base/MessageService.h"
 #include "base/Services.h"
+#include "data/datamodule.h"
+#include "editing/EntryChecks.h"
 #include "platform/MediaDevice.h"
 
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,6 +23,48 @@ EntryDialogBase::FileChooser& chooser() {
     static EntryDialogBase::FileChooser c;
     return c;
 }
+
+// Lets the operator type a time as digits straight into a time field:
+// "073005" gives 07:30:05, "0745" gives 07:45:00. Each digit sets the time at
+// once; a digit that would make no time of day is refused. Leaving the field,
+// or any other key, starts over.
+class TypedDigits : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* picker = qobject_cast<QTimeEdit*>(watched);
+        if (!picker)
+            return false;
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+            m_digits.clear();
+            return false;
+        }
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (text.size() != 1 || !text.at(0).isDigit() ||
+            (key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
+            m_digits.clear();
+            return false;
+        }
+        QString digits = (m_digits.size() >= 6 || m_picker != picker ? QString() : m_digits) + text;
+        const QString full = digits.leftJustified(6, QLatin1Char('0'));
+        const QTime time(full.left(2).toInt(), full.mid(2, 2).toInt(), full.mid(4, 2).toInt());
+        if (!time.isValid())
+            return true; // no such time: the digit is refused
+        m_digits = digits;
+        m_picker = picker;
+        picker->setTime(time);
+        return true;
+    }
+
+private:
+    QString m_digits;
+    QTimeEdit* m_picker = nullptr;
+};
 
 QString defaultChoose(QWidget* parent, const QString& title, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, title, QString(),
@@ -66,8 +111,11 @@ EntryDialogBase::EntryDialogBase(QWidget* owner) : QDialog(owner) {
     DateTimePicker1 = named(new QTimeEdit(QTime(0, 0, 0), this), "DateTimePicker1");
     Label3 = named(new QLabel(tr("结束时间："), this), "Label3");
     DateTimePicker2 = named(new QTimeEdit(QTime(0, 0, 0), this), "DateTimePicker2");
-    for (QTimeEdit* picker : {DateTimePicker1, DateTimePicker2})
+    auto* typedDigits = new TypedDigits(this);
+    for (QTimeEdit* picker : {DateTimePicker1, DateTimePicker2}) {
         picker->setDisplayFormat(QLatin1String(TimetableEntries::timeFormat));
+        picker->installEventFilter(typedDigits);
+    }
     Label7 = named(new QLabel(tr("（结束时间已根据单首歌曲时长自动调整）"), this), "Label7");
     Label7->setStyleSheet(QStringLiteral("color: red;"));
     Label7->setVisible(false);
@@ -78,9 +126,10 @@ EntryDialogBase::EntryDialogBase(QWidget* owner) : QDialog(owner) {
     Label_longer = named(new QLabel(this), "Label_longer");
     Label5 = named(new QLabel(tr("播放方式："), this), "Label5");
     ComboBox1 = named(new QComboBox(this), "ComboBox1");
-    ComboBox1->setEditable(true);
-    ComboBox1->addItems({tr("顺序播放"), tr("随机播放"), tr("单曲播放"), tr("随机单曲")});
-    ComboBox1->setCurrentText(tr("随机播放"));
+    // Only the four modes the playback knows; stored as these very texts.
+    ComboBox1->setEditable(false);
+    ComboBox1->addItems(EntryChecks::playModes());
+    ComboBox1->setCurrentIndex(1); // "随机播放"
     Edit4 = named(new QLineEdit(this), "Edit4");
     Edit4->setVisible(false);
     Button2 = named(new QPushButton(tr("保存"), this), "Button2");
@@ -192,10 +241,49 @@ void EntryDialogBase::Button2Click() {
     entry.duration = Label_longer->text();
     entry.mode = ComboBox1->currentText();
     entry.timetable = Edit4->text();
+    const QStringList problems = warnings(entry);
+    if (!problems.isEmpty() &&
+        Services::messages().show(
+            tr("请注意：\n%1\n\n仍要保存吗?").arg(problems.join(QLatin1Char('\n'))), tr("提示"),
+            MessageService::Icon::Warning,
+            MessageService::Buttons::OkCancel) != MessageService::Answer::Ok)
+        return; // the dialog stays open for a correction
     if (!writeEntry(entry))
         msg::error(writeFailedText());
     afterWrite();
     accept();
+}
+
+QStringList EntryDialogBase::warnings(const TimetableEntry& entry) const {
+    QStringList problems;
+    if (EntryChecks::endBeforeStart(entry.start, entry.end))
+        problems << tr("· 结束时间 %1 早于开始时间 %2").arg(entry.end, entry.start);
+    if (!EntryChecks::fileExists(entry.path))
+        problems << tr("· 文件不存在：%1").arg(entry.path);
+    EntryChecks::Span mine;
+    if (DataModule1 && EntryChecks::spanOf(entry.start, entry.end, {}, &mine)) {
+        try {
+            TQuery q(DataModule1->connectionName());
+            q.setSql(QStringLiteral("select ID, 名称, 开始时间, 结束时间, 时长 from sjb where "
+                                    "时间表名称=? order by 开始时间, ID"));
+            q.open({entry.timetable});
+            for (q.first(); !q.eof(); q.next()) {
+                if (q.value(QStringLiteral("ID")).toLongLong() == editedId())
+                    continue;
+                const QString start = q.text(QStringLiteral("开始时间"));
+                const QString end = q.text(QStringLiteral("结束时间"));
+                EntryChecks::Span other;
+                if (!EntryChecks::spanOf(start, end, q.text(QStringLiteral("时长")), &other))
+                    continue;
+                if (start == entry.start || EntryChecks::overlap(mine, other))
+                    problems << tr("· 与“%1”（%2–%3）时间重叠")
+                                    .arg(q.text(QStringLiteral("名称")), start, end);
+            }
+        } catch (const std::exception&) {
+            // The other entries cannot be read: nothing to compare with.
+        }
+    }
+    return problems;
 }
 
 void EntryDialogBase::DateTimePicker1Change() {

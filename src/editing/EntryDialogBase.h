@@ -56,6 +56,11 @@ public:
     void DateTimePicker1Change();
     void DateTimePicker2Change();
 
+    // What the operator should know before this entry is saved: an end
+    // before the start, an overlap with another entry of the same timetable,
+    // a file that does not exist. Empty when all is well.
+    QStringList warnings(const TimetableEntry& entry) const;
+
 protected:
     explicit EntryDialogBase(QWidget* owner);
 
@@ -66,6 +71,9 @@ protected:
     // "增加失败!" or "修改失败!".
     virtual QString writeFailedText() const = 0;
     virtual void afterWrite() {}
+    // The ID of the entry being changed (-1 for a new one): it does not
+    // overlap itself.
+    virtual qlonglong editedId() const { return -1; }
 
     QString pickerDuration() const;
     // Sets both pickers without running the operator-change rules.

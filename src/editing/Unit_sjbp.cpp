@@ -6,6 +6,7 @@
 #include "data/WindowPlace.h"
 #include "data/datamodule.h"
 #include "editing/TimetableEditor.h"
+#include "editing/TimetableNames.h"
 #include "editing/Unit_sjbp_add.h"
 #include "editing/Unit_sjbp_edit.h"
 
@@ -16,6 +17,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,8 +26,20 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+namespace {
+TForm_sjbp::NameAsker& nameAsker() {
+    static TForm_sjbp::NameAsker asker;
+    return asker;
+}
+} // namespace
+
+void TForm_sjbp::setNameAsker(NameAsker asker) {
+    nameAsker() = std::move(asker);
+}
+
 TForm_sjbp::TForm_sjbp(QWidget* owner)
-    : QWidget(owner, Qt::Window), m_editor(new TimetableEditor(*DataModule1, this)) {
+    : QWidget(owner, Qt::Window), m_editor(new TimetableEditor(*DataModule1, this)),
+      m_names(new TimetableNames(*DataModule1, this)) {
     setObjectName(QStringLiteral("Form_sjbp"));
     setWindowTitle(tr("时间表编辑"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -54,11 +68,23 @@ TForm_sjbp::TForm_sjbp(QWidget* owner)
     ComboBox2 = named(new QComboBox(GroupBox1), "ComboBox2");
     ComboBox2->setEditable(false);
     Button5 = named(new QPushButton(tr("导入"), GroupBox1), "Button5");
+    Button_new = named(new QPushButton(tr("新建..."), this), "Button_new");
+    Button_new->setToolTip(tr("新建一个空的时间表"));
+    Button_rename = named(new QPushButton(tr("改名..."), this), "Button_rename");
+    Button_rename->setToolTip(tr("给当前时间表改名，星期设置和例外日期随之更改"));
+    Button_copy = named(new QPushButton(tr("复制..."), this), "Button_copy");
+    Button_copy->setToolTip(tr("以当前时间表的全部内容新建一个时间表"));
+    Button_remove = named(new QPushButton(tr("删除时间表"), this), "Button_remove");
+    Button_remove->setToolTip(tr("删除当前时间表及其全部内容"));
 
     auto* top = new QHBoxLayout;
     top->addWidget(Label2);
     top->addWidget(ComboBox1, 1);
-    top->addStretch(2);
+    top->addWidget(Button_new);
+    top->addWidget(Button_rename);
+    top->addWidget(Button_copy);
+    top->addWidget(Button_remove);
+    top->addStretch();
     auto* importRow = new QHBoxLayout(GroupBox1);
     importRow->addWidget(Label3);
     importRow->addWidget(ComboBox2, 1);
@@ -81,6 +107,11 @@ TForm_sjbp::TForm_sjbp(QWidget* owner)
     connect(Button3, &QPushButton::clicked, this, &TForm_sjbp::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TForm_sjbp::Button4Click);
     connect(Button5, &QPushButton::clicked, this, &TForm_sjbp::Button5Click);
+    connect(Button_new, &QPushButton::clicked, this, &TForm_sjbp::Button_newClick);
+    connect(Button_rename, &QPushButton::clicked, this, &TForm_sjbp::Button_renameClick);
+    connect(Button_copy, &QPushButton::clicked, this, &TForm_sjbp::Button_copyClick);
+    connect(Button_remove, &QPushButton::clicked, this, &TForm_sjbp::Button_removeClick);
+    connect(m_names, &TimetableNames::changed, this, &TForm_sjbp::edited);
     connect(DBGrid1, &QTableView::doubleClicked, this, &TForm_sjbp::Button3Click);
     // Keys of the grid: Enter modifies the marked entry, Delete deletes it;
     // Esc closes the window.
@@ -152,6 +183,7 @@ void TForm_sjbp::Button1Click() {
     } catch (const std::exception& e) {
         msg::report(e);
     }
+    emit edited();
 }
 
 void TForm_sjbp::Button2Click() {
@@ -160,6 +192,7 @@ void TForm_sjbp::Button2Click() {
     } catch (const std::exception& e) {
         msg::report(e);
     }
+    emit edited();
 }
 
 void TForm_sjbp::Button3Click() {
@@ -179,6 +212,7 @@ void TForm_sjbp::Button3Click() {
     } catch (const std::exception& e) {
         msg::report(e);
     }
+    emit edited();
 }
 
 void TForm_sjbp::Button4Click() {
@@ -191,6 +225,59 @@ void TForm_sjbp::Button5Click() {
     } catch (const std::exception& e) {
         msg::report(e);
     }
+    emit edited();
+}
+
+namespace {
+QString askName(QWidget* parent, const QString& title, const QString& label,
+                const QString& suggested) {
+    if (nameAsker())
+        return nameAsker()(parent, title, label, suggested);
+    bool ok = false;
+    const QString name =
+        QInputDialog::getText(parent, title, label, QLineEdit::Normal, suggested, &ok);
+    return ok ? name.trimmed() : QString();
+}
+} // namespace
+
+void TForm_sjbp::reloadNames(const QString& show) {
+    FormCreate();
+    const int index = ComboBox1->findText(show);
+    if (index >= 0)
+        ComboBox1->setCurrentIndex(index);
+    m_editor->setTimetable(ComboBox1->currentText());
+    FormShow();
+}
+
+void TForm_sjbp::Button_newClick() {
+    const QString name = askName(this, tr("新建时间表"), tr("新时间表的名称："), QString());
+    if (!name.isEmpty() && m_names->create(name))
+        reloadNames(name);
+}
+
+void TForm_sjbp::Button_renameClick() {
+    const QString old = m_editor->timetable();
+    if (old.isEmpty())
+        return;
+    const QString name = askName(this, tr("时间表改名"), tr("“%1”的新名称：").arg(old), old);
+    if (!name.isEmpty() && name != old && m_names->rename(old, name))
+        reloadNames(name);
+}
+
+void TForm_sjbp::Button_copyClick() {
+    const QString source = m_editor->timetable();
+    if (source.isEmpty())
+        return;
+    const QString name =
+        askName(this, tr("复制时间表"), tr("复制“%1”为：").arg(source), tr("%1 副本").arg(source));
+    if (!name.isEmpty() && m_names->copy(source, name))
+        reloadNames(name);
+}
+
+void TForm_sjbp::Button_removeClick() {
+    const QString name = m_editor->timetable();
+    if (!name.isEmpty() && m_names->remove(name))
+        reloadNames(QString());
 }
 
 void TForm_sjbp::closeEvent(QCloseEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QWidget>
+#include <functional>
 
 class QComboBox;
 class QGroupBox;
@@ -10,6 +11,7 @@ class QPushButton;
 class QTableView;
 class TDataModule1;
 class TimetableEditor;
+class TimetableNames;
 
 // "时间表编辑": the entries of one timetable at a time, with add, modify,
 // delete and the import of another timetable's entries.
@@ -23,6 +25,12 @@ public:
     ~TForm_sjbp() override;
 
     TimetableEditor& editor() { return *m_editor; }
+    TimetableNames& names() { return *m_names; }
+
+    // Asks for a timetable name; empty when cancelled. Tests replace it.
+    using NameAsker = std::function<QString(QWidget* parent, const QString& title,
+                                            const QString& label, const QString& suggested)>;
+    static void setNameAsker(NameAsker asker);
 
     QLabel* Label2;
     QComboBox* ComboBox1;
@@ -35,6 +43,11 @@ public:
     QLabel* Label3;
     QComboBox* ComboBox2;
     QPushButton* Button5;
+    // Timetables by name: new, rename, copy, delete.
+    QPushButton* Button_new;
+    QPushButton* Button_rename;
+    QPushButton* Button_copy;
+    QPushButton* Button_remove;
 
     void FormCreate();
     void FormShow();
@@ -44,10 +57,16 @@ public:
     void Button3Click();
     void Button4Click();
     void Button5Click();
+    void Button_newClick();
+    void Button_renameClick();
+    void Button_copyClick();
+    void Button_removeClick();
 
 signals:
     // The window has closed: the owner reloads today's timetable.
     void closed();
+    // Something was written (an entry or a timetable): the desk checks again.
+    void edited();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -57,5 +76,9 @@ private:
     void layoutGridColumns();
     void followCurrentRow(int row);
 
+    // Fills both name lists again and shows the given timetable.
+    void reloadNames(const QString& show);
+
     TimetableEditor* m_editor;
+    TimetableNames* m_names;
 };

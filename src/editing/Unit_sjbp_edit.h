@@ -19,6 +19,7 @@ protected:
     QString unmeasuredDurationText() const override { return pickerDuration(); }
     bool writeEntry(const TimetableEntry& entry) override;
     QString writeFailedText() const override { return tr("修改失败!"); }
+    qlonglong editedId() const override { return m_id.isEmpty() ? -1 : m_id.toLongLong(); }
 
 private:
     TQuery& m_rows;

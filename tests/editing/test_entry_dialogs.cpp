@@ -261,14 +261,16 @@ TEST_F(EntryDialogTest, EditLoadsTheRowAndUpdatesItWithBoundValues) {
     EXPECT_EQ(d.DateTimePicker2->time(), QTime(9, 0));
     EXPECT_EQ(d.Edit8->text(), QStringLiteral("/m/a.pl3"));
     EXPECT_EQ(d.Label_longer->text(), QStringLiteral("0:20:00")); // as stored
-    EXPECT_EQ(d.ComboBox1->currentText(), QStringLiteral("自定义"));
+    // Only the four modes are offered: an odd stored mode shows as the one it plays like.
+    EXPECT_EQ(d.ComboBox1->currentText(), QStringLiteral("随机播放"));
     EXPECT_TRUE(d.Label7->isHidden());
 
     d.Edit1->setText(QStringLiteral("say \"hi\"; ok"));
     d.Edit8->setText(QStringLiteral(" /m/b.pl3"));
     d.DateTimePicker2->setTime(QTime(7, 0)); // before the start
-    d.Button2->click();
-    EXPECT_TRUE(messages.shown().isEmpty());
+    d.Button2->click();                      // warned of the end and the missing file; OK saves
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.last().buttons, MessageService::Buttons::OkCancel);
     EXPECT_EQ(stored(QStringLiteral("名称"), id), QStringLiteral("say \"hi\"; ok"));
     EXPECT_EQ(stored(QStringLiteral("歌曲列表或歌曲"), id), QStringLiteral(" /m/b.pl3"));
     EXPECT_EQ(stored(QStringLiteral("结束时间"), id), QStringLiteral("07:00:00"));
@@ -285,7 +287,7 @@ TEST_F(EntryDialogTest, AFailedWriteIsReportedAndTheDialogCloses) {
     TForm_sjbp_add add;
     add.Edit8->setText(QStringLiteral("/m/a.pl3"));
     add.Button2->click();
-    ASSERT_EQ(messages.shown().size(), 1);
+    ASSERT_EQ(messages.shown().size(), 2); // the missing file, then the failure
     EXPECT_EQ(messages.last().text, QStringLiteral("增加失败!"));
     EXPECT_EQ(messages.last().caption, QStringLiteral("错误"));
     EXPECT_EQ(add.result(), QDialog::Accepted);
@@ -298,6 +300,74 @@ TEST_F(EntryDialogTest, AFailedWriteIsReportedAndTheDialogCloses) {
     edit.FormActivate();
     edit.Button2->click();
     EXPECT_EQ(messages.last().text, QStringLiteral("修改失败!"));
+}
+
+TEST_F(EntryDialogTest, SavingWarnsOfEndBeforeStartOverlapsAndMissingFilesButMayGoOn) {
+    const QString song = db.writeFile(QStringLiteral("ok.mp3"));
+    const qlonglong own = db.addEntry(QStringLiteral("正常作息"), "08:00:00", "08:30:00", song,
+                                      QStringLiteral("顺序播放"), QStringLiteral("早操"));
+    db.addEntry(QStringLiteral("正常作息"), "08:20:00", "08:40:00", song,
+                QStringLiteral("顺序播放"), QStringLiteral("眼操"));
+    db.addEntry(QStringLiteral("周末"), "08:10:00", "08:20:00", song); // another timetable
+    auto add = [&](const QTime& start, const QTime& end, const QString& path) {
+        auto d = std::make_unique<TForm_sjbp_add>();
+        d->Edit4->setText(QStringLiteral("正常作息"));
+        d->DateTimePicker1->setTime(start);
+        d->DateTimePicker2->setTime(end);
+        d->Edit8->setText(path);
+        return d;
+    };
+    auto clean = add(QTime(8, 40), QTime(8, 50), song); // back to back is fine
+    EXPECT_TRUE(
+        clean->warnings(TimetableEntry{{}, "08:40:00", "08:50:00", song, {}, {}, "正常作息"})
+            .isEmpty());
+
+    const QString gone = db.dir() + QStringLiteral("/gone.mp3");
+    auto d = add(QTime(8, 25), QTime(8, 15), gone);
+    messages.nextAnswer(MessageService::Answer::Cancel);
+    d->Button2->click();
+    ASSERT_EQ(messages.shown().size(), 1);
+    const QString text = messages.last().text;
+    EXPECT_TRUE(text.contains(QStringLiteral("结束时间 08:15:00 早于开始时间 08:25:00")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("文件不存在：") + gone)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("早操"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("眼操"))) << text.toStdString();
+    EXPECT_NE(d->result(), QDialog::Accepted) << "Cancel keeps the dialog open";
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from sjb")).toInt(), 3);
+    d->Button2->click(); // OK this time: stored as entered
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from sjb")).toInt(), 4);
+
+    // An entry being changed does not overlap itself.
+    TQuery rows(db.dm().connectionName());
+    db.dm().OpenQuery(rows, QStringLiteral("select * from sjb where ID=?"), {own});
+    TForm_sjbp_edit edit(rows);
+    edit.FormActivate();
+    const QStringList problems = edit.warnings(TimetableEntries::entryFromRow(rows));
+    ASSERT_EQ(problems.size(), 2) << problems.join('|').toStdString(); // 眼操 and the new one
+    EXPECT_FALSE(problems.join(QString()).contains(QStringLiteral("早操")));
+}
+
+TEST_F(EntryDialogTest, ThePlayModeBoxOffersTheFourModesAndTheTimesTakeTypedDigits) {
+    TForm_sjbp_add d;
+    EXPECT_FALSE(d.ComboBox1->isEditable());
+    QStringList modes;
+    for (int i = 0; i < d.ComboBox1->count(); ++i)
+        modes << d.ComboBox1->itemText(i);
+    EXPECT_EQ(modes, QStringList({"顺序播放", "随机播放", "单曲播放", "随机单曲"}));
+    d.show();
+    QTest::keyClicks(d.DateTimePicker1, QStringLiteral("073005"));
+    EXPECT_EQ(d.DateTimePicker1->time(), QTime(7, 30, 5));
+    QTest::keyClicks(d.DateTimePicker2, QStringLiteral("0745"));
+    EXPECT_EQ(d.DateTimePicker2->time(), QTime(7, 45, 0));
+    EXPECT_EQ(d.Label_longer->text(), QStringLiteral("0:14:55"));
+    EXPECT_TRUE(d.Label7->isHidden());
+    // A digit that makes no time is refused; a seventh digit starts a new time.
+    QTest::keyClicks(d.DateTimePicker2, QStringLiteral("99"));
+    EXPECT_EQ(d.DateTimePicker2->time(), QTime(7, 45, 0));
+    QTest::keyClicks(d.DateTimePicker1, QStringLiteral("1"));
+    EXPECT_EQ(d.DateTimePicker1->time(), QTime(10, 0, 0));
 }
 
 TEST_F(EntryDialogTest, ABrokenStoredTimeIsReportedWhenLoading) {

@@ -171,7 +171,9 @@ TEST_F(TimetableEditorTest, ModifyWritesTheRowAndKeepsItCurrentAfterMoving) {
     EXPECT_EQ(child<QTableView>(form.get(), "DBGrid1")->currentIndex().row(), 2);
     EXPECT_EQ(db.scalar("select 歌曲列表或歌曲 || '|' || 时长 from sjb where ID=?", {a}).toString(),
               QStringLiteral("/m/\"quoted\" song.mp3|0:05:00"));
-    EXPECT_TRUE(messages.shown().isEmpty());
+    // The file does not exist: a warning the operator answered with OK.
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_TRUE(messages.last().text.contains(QStringLiteral("文件不存在")));
 }
 
 TEST_F(TimetableEditorTest, ModifyOnEmptyTimetableOnlyTellsSo) {
