@@ -9,6 +9,7 @@
 #include "platform/GstSoundRecorder.h"
 #include "platform/LogindPowerControl.h"
 #include "platform/RecordingControl.h"
+#include "platform/TimedatedClockSync.h"
 #include "platform/XdgAutostart.h"
 
 #include <QCoreApplication>
@@ -34,4 +35,5 @@ void installRealServices() {
     Services::setFileManager(&fileManager);
     // Lives as long as the application (it answers through its event loop).
     Services::setAudioOutputs(new GstAudioOutputs(QCoreApplication::instance()));
+    Services::setClockSync(new TimedatedClockSync(QCoreApplication::instance()));
 }

@@ -29,6 +29,7 @@ AudioOutputs* g_audioOutputs = nullptr;
 PowerControl* g_power = nullptr;
 Autostart* g_autostart = nullptr;
 FileManager* g_fileManager = nullptr;
+ClockSync* g_clockSync = nullptr;
 QString g_programDir;
 } // namespace
 
@@ -128,6 +129,13 @@ FileManager* fileManager() {
 }
 void setFileManager(FileManager* fileManager) {
     g_fileManager = fileManager;
+}
+
+ClockSync* clockSync() {
+    return g_clockSync;
+}
+void setClockSync(ClockSync* sync) {
+    g_clockSync = sync;
 }
 
 QString programDir() {

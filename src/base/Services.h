@@ -4,6 +4,7 @@
 #include "base/MessageService.h"
 #include "platform/AudioOutputs.h"
 #include "platform/Autostart.h"
+#include "platform/ClockSync.h"
 #include "platform/FileManager.h"
 #include "platform/MediaDevice.h"
 #include "platform/Mixer.h"
@@ -64,6 +65,10 @@ void setAutostart(Autostart* autostart);
 // Opens files and shows them in the file manager; null when none is installed.
 FileManager* fileManager();
 void setFileManager(FileManager* fileManager);
+
+// Whether the system clock is synchronised; null when nobody can tell.
+ClockSync* clockSync();
+void setClockSync(ClockSync* sync);
 
 // Folder of the program, where gsk.db, dbpath.ini and help.html are looked
 // for. The environment variable VORN_HOME overrides it.

@@ -1,0 +1,11 @@
+#include "FakeClockSync.h"
+
+#include "base/Services.h"
+
+FakeClockSync::FakeClockSync() {
+    Services::setClockSync(this);
+}
+
+FakeClockSync::~FakeClockSync() {
+    Services::setClockSync(nullptr);
+}
