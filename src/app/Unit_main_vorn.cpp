@@ -1,10 +1,17 @@
 #include "app/Unit_main_vorn.h"
 
 #include "base/Services.h"
+#include "data/AsRunLog.h"
 #include "data/DataModuleUi.h"
 #include "data/DatabaseFile.h"
 #include "data/ExtraTables.h"
 #include "data/datamodule.h"
+#include "desk/AsRunRecorder.h"
+#include "desk/CheckRunner.h"
+#include "desk/DayStatus.h"
+#include "desk/DeskWidgets.h"
+#include "desk/DeskWindows.h"
+#include "editing/ExceptionsWindow.h"
 #include "editing/SongList.h"
 #include "editing/Unit_lbbj.h"
 #include "editing/Unit_lbch.h"
@@ -133,7 +140,11 @@ const char* const skyBlue = "background-color: #a6caf0;";
 
 TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     : QWidget(parent), m_dm(dm), m_schedule(new ScheduleClock(dm, this)),
-      m_playback(new ScheduledPlayback(dm, *m_schedule, this)) {
+      m_playback(new ScheduledPlayback(dm, *m_schedule, this)), m_log(new AsRunLog(dm, this)),
+      m_recorder(new AsRunRecorder(dm, *m_log, *m_schedule, *m_playback, this)),
+      m_dayStatus(new DayStatus(*m_log, *m_schedule, *m_playback, this)),
+      m_gridModel(new DayGridModel(*dm.qry_show, *m_dayStatus, this)),
+      m_checkRunner(new CheckRunner(dm, this)) {
     Form_main_vorn = this;
     setObjectName(QStringLiteral("Form_main_vorn"));
     setWindowTitle(tr("广播站播音系统 "));
@@ -199,7 +210,7 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->verticalHeader()->setDefaultSectionSize(20);
-    DBGrid1->setModel(m_dm.qry_show);
+    DBGrid1->setModel(m_gridModel); // today's rows, with each row's state
     connect(m_dm.qry_show, &TQuery::currentRowChanged, this, &TForm_main_vorn::followCurrentRow);
     connect(DBGrid1, &QTableView::clicked, this,
             [this](const QModelIndex& index) { m_dm.qry_show->setCurrentRow(index.row()); });
@@ -256,6 +267,8 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     Label_output->setStyleSheet(QStringLiteral("color: red;"));
     Label_output->hide();
 
+    createDeskPanels();
+
     auto* playingLayout = new QVBoxLayout(m_playingPane);
     playingLayout->setContentsMargins(0, 0, 0, 0);
     playingLayout->addWidget(Label9);
@@ -273,6 +286,8 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     clockColumn->setSpacing(2);
     clockColumn->addWidget(Label_date);
     clockColumn->addWidget(Label_time);
+    clockColumn->addWidget(Label_clocksync);
+    clockColumn->addWidget(Label_shutdowns);
     auto* top = new QHBoxLayout;
     top->addWidget(ControlBar2, 0, Qt::AlignTop | Qt::AlignLeft);
     top->addStretch(1);
@@ -280,7 +295,9 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     auto* window = new QVBoxLayout(this);
     window->setContentsMargins(8, 4, 8, 8);
     window->addLayout(top);
+    window->addWidget(NextUpPanel1);
     window->addWidget(m_panes, 1);
+    window->addWidget(CheckPanel1);
     resize(defaultSize);
 
     Timer1 = new QTimer(this);
@@ -402,6 +419,11 @@ bool TForm_main_vorn::FormCreate() {
     if (AudioOutputs* outputs = Services::audioOutputs())
         outputs->use(
             ExtraTables::setting(m_dm, QString::fromUtf8(SystemSettings::outputKey)).trimmed());
+    // What the log says about today; what was missed while the program was not running.
+    m_recorder->noteMissedBeforeStart();
+    m_recorder->prune();
+    m_dayStatus->reload();
+    NextUpPanel1->refresh();
     m_outputProblem = Services::audioOutputProblem();
     updateStatus();
     // Without a notification area the icon is not shown and minimising keeps
@@ -481,6 +503,7 @@ void TForm_main_vorn::ToolButton5Click() {
     auto* editor = new TForm_sjbp(this); // owned here, deleted when it closes
     editor->setAttribute(Qt::WA_DeleteOnClose);
     connect(editor, &TForm_sjbp::closed, this, &TForm_main_vorn::LoadTodayTimetable);
+    connect(editor, &TForm_sjbp::edited, this, &TForm_main_vorn::checkToday);
     editor->show();
 }
 
@@ -534,6 +557,57 @@ TForm_player* TForm_main_vorn::openPlayer() {
     player->show();
     player->FormCreate();
     return player;
+}
+
+void TForm_main_vorn::createDeskPanels() {
+    ToolButton_log =
+        toolButton(ToolBar2, "ToolButton_log", tr("播出日志"), tr("查看和导出播出日志"));
+    ToolButton_check = toolButton(ToolBar2, "ToolButton_check", tr("播前检查"),
+                                  tr("检查某一天的节目能否正常播出"));
+    ToolButton_exceptions = toolButton(ToolBar2, "ToolButton_exceptions", tr("例外日期"),
+                                       tr("节假日、考试日等按其他时间表播放或不播音"));
+    connect(ToolButton_log, &QToolButton::clicked, this, &TForm_main_vorn::openAsRunLog);
+    connect(ToolButton_check, &QToolButton::clicked, this, &TForm_main_vorn::openCheck);
+    connect(ToolButton_exceptions, &QToolButton::clicked, this,
+            &TForm_main_vorn::ToolButton_exceptionsClick);
+
+    // Placed by the constructor's layout: next up above the panes, the check
+    // below them, clock trust and shutdown times under the clock.
+    NextUpPanel1 = new NextUpPanel(*m_schedule, *m_dm.qry_show, this);
+    Label_shutdowns = NextUpPanel1->Label_shutdowns;
+    Label_shutdowns->setAlignment(Qt::AlignCenter);
+    Label_clocksync = new ClockTrustLabel(Services::clockSync(), this);
+    CheckPanel1 = new CheckPanel(*m_checkRunner, this);
+
+    // The row states follow every tick; the check follows every reload.
+    connect(m_schedule, &ScheduleClock::ticked, m_gridModel, &DayGridModel::refreshStates);
+    connect(m_schedule, &ScheduleClock::timetableLoaded, this, &TForm_main_vorn::checkToday);
+}
+
+void TForm_main_vorn::checkToday() {
+    m_checkRunner->check(Services::clock().now().date());
+}
+
+QWidget* TForm_main_vorn::openAsRunLog() {
+    m_log->flush();
+    auto* window = new AsRunLogWindow(m_dm, *m_log, this);
+    window->show();
+    return window;
+}
+
+QWidget* TForm_main_vorn::openCheck() {
+    auto* window = new CheckWindow(*m_checkRunner, this);
+    window->show();
+    window->checkDate(Services::clock().now().date());
+    return window;
+}
+
+void TForm_main_vorn::ToolButton_exceptionsClick() {
+    if (!AskPassword(this))
+        return;
+    auto* window = new ExceptionsWindow(m_dm, this);
+    connect(window, &ExceptionsWindow::closed, this, &TForm_main_vorn::LoadTodayTimetable);
+    window->show();
 }
 
 void TForm_main_vorn::ToolButton3Click() {

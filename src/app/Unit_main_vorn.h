@@ -12,6 +12,14 @@ class QSlider;
 class QSplitter;
 class QTableView;
 class QTimer;
+class AsRunLog;
+class AsRunRecorder;
+class CheckPanel;
+class CheckRunner;
+class ClockTrustLabel;
+class DayGridModel;
+class DayStatus;
+class NextUpPanel;
 class QToolBar;
 class QToolButton;
 class MediaDevice;
@@ -42,6 +50,9 @@ public:
 
     ScheduleClock& schedule() { return *m_schedule; }
     ScheduledPlayback& playback() { return *m_playback; }
+    AsRunLog& asRunLog() { return *m_log; }
+    CheckRunner& checkRunner() { return *m_checkRunner; }
+    DayStatus& dayStatus() { return *m_dayStatus; }
     // The caption the settings window writes when it saves.
     void setTitleText(const QString& title);
     void LoadTodayTimetable();
@@ -56,6 +67,9 @@ public:
     QToolButton* ToolButton14;
     QToolButton* ToolButton2;
     QToolButton* ToolButton3;
+    QToolButton* ToolButton_log;        // "播出日志"
+    QToolButton* ToolButton_check;      // "播前检查"
+    QToolButton* ToolButton_exceptions; // "例外日期"
     QLabel* Label_date;
     QLabel* Label_time;
     QLabel* Label_sjlb;
@@ -69,7 +83,11 @@ public:
     QToolButton* SpeedButton1;
     QLabel* Label8;
     QLabel* Label_output;      // red: why nothing can be heard (no device, no output, entry failed)
-    MediaDevice* MediaPlayer2; // plays the scheduled entries; null when none is available
+    NextUpPanel* NextUpPanel1; // next entry, countdown, today's timetable
+    QLabel* Label_shutdowns;   // today's shutdown times, near the clock
+    ClockTrustLabel* Label_clocksync; // "未同步" when the system clock is not synchronised
+    CheckPanel* CheckPanel1;          // how today's pre-air check went
+    MediaDevice* MediaPlayer2;        // plays the scheduled entries; null when none is available
     QTimer* Timer1;
     QTimer* Timer_process;
     TTrayIcon* TrayIcon1;
@@ -90,6 +108,12 @@ public:
     // A new player window, shown; it becomes Form_player.
     TForm_player* openPlayer();
     void ToolButton3Click();
+    // The as-run log, the pre-air check and the calendar of exceptions.
+    QWidget* openAsRunLog();
+    QWidget* openCheck();
+    void ToolButton_exceptionsClick();
+    // Checks today again (after a reload, after an edit, just after midnight).
+    void checkToday();
     void DBGrid1DblClick();
     void N1Click();
     // Left click on the notification-area icon: into the tray, or back.
@@ -118,12 +142,18 @@ private:
     void mirrorCurrent(int index);
     void mirrorDisplay();
     void updateStatus();
+    void createDeskPanels();
 
     TDataModule1& m_dm;
     QSplitter* m_panes;     // today's timetable | the songs playing
     QWidget* m_playingPane; // right-hand column under "正在播放的歌曲："
     ScheduleClock* m_schedule;
     ScheduledPlayback* m_playback;
+    AsRunLog* m_log;
+    AsRunRecorder* m_recorder;
+    DayStatus* m_dayStatus;
+    DayGridModel* m_gridModel;
+    CheckRunner* m_checkRunner;
     std::unique_ptr<MediaDevice> m_mediaPlayer2;
     QString m_deviceProblem;
     QString m_outputProblem;

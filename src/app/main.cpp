@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/QtMessageService.h"
 #include "app/QtTranslations.h"
 #include "app/RealServices.h"
@@ -31,6 +32,8 @@ int initDatabase(int argc, char** argv, const QString& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const int status = runCommandLine(argc, argv); status >= 0)
+        return status;
     for (int i = 1; i < argc; ++i) {
         if (QByteArray(argv[i]) == "--init-db") {
             if (i + 1 >= argc) {

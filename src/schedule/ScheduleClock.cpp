@@ -73,7 +73,11 @@ void ScheduleClock::examineSecond(const QDateTime& second) {
     // window opened inside it stays on screen.
     const QString t = timeText(second.time());
 
-    if (t == QLatin1String("00:00:01")) {
+    // A new day is loaded at one second past midnight, or at the first second
+    // after it when the clock jumped over that one (the machine slept).
+    const bool newDay =
+        m_loadedDate.isValid() && second.date() != m_loadedDate && t != QLatin1String("00:00:00");
+    if (t == QLatin1String("00:00:01") || (newDay && !m_reloadDue)) {
         emit dateTextChanged(dateTextFor(second.date()));
         m_reloadDue = true;
         m_reloadFailureShown = false;
@@ -173,14 +177,19 @@ void ScheduleClock::StartShutdown() {
 }
 
 void ScheduleClock::LoadTodayTimetable() {
-    // Nothing changes until both statements have gone through.
-    const QString weekday = TodayWeekdayName();
-    const QString timetable = m_dm.ReadSetting(weekday);
+    // Nothing changes until the statements have gone through. An exception
+    // in the calendar for today replaces the weekday's timetable.
+    const QDate today = Services::clock().now().date();
+    const QString weekday = weekdayName(today);
+    const DayPlan plan = DayCalendar(m_dm).planFor(today);
+    const QString timetable = plan.timetable;
     m_dm.OpenQuery(*m_dm.qry_show,
                    QStringLiteral("select * from sjb where 时间表名称=? order by 开始时间, ID"),
                    {timetable});
     m_todayWeekday = weekday;
     m_todaySjb = timetable;
+    m_todayPlan = plan;
+    m_loadedDate = today;
     m_startTimes.clear();
     m_endTimes.clear();
     m_entries.clear();

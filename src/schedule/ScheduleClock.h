@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/TimeText.h"
+#include "data/DayCalendar.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -72,7 +73,8 @@ public:
     // "yyyy年MM月dd日 星期X" for today.
     QString dateText() const;
 
-    // Re-reads today's timetable into qry_show and the two time lists.
+    // Re-reads today's timetable into qry_show and the two time lists. An
+    // exception in the calendar for today replaces the weekday's timetable.
     // A failing select throws DbError; an unreadable row shows
     // "时间表读取错误!请检查时间表。" and keeps what was read before it.
     void LoadTodayTimetable();
@@ -85,6 +87,8 @@ public:
 
     QString todayWeekday() const { return m_todayWeekday; }
     QString todaySjb() const { return m_todaySjb; }
+    // Today's plan: the timetable of today's exception, else the weekday's.
+    const DayPlan& todayPlan() const { return m_todayPlan; }
     const QStringList& startTimes() const { return m_startTimes; }
     const QStringList& endTimes() const { return m_endTimes; }
     const QList<TodayEntry>& entries() const { return m_entries; }
@@ -125,6 +129,8 @@ protected:
     qint64 m_caughtUp = 0;
     QString m_todayWeekday;
     QString m_todaySjb;
+    DayPlan m_todayPlan;
+    QDate m_loadedDate;
     QStringList m_startTimes;
     QStringList m_endTimes;
     QList<TodayEntry> m_entries;
