@@ -24,7 +24,13 @@ int usage(const char* text) {
 }
 
 bool openStore(TDataModule1& dm) {
-    const QString path = DatabaseFile::locate(Services::programDir());
+    // The same database the desk opens, wherever the program is installed.
+    QString problem;
+    const QString path = DatabaseFile::storePath(&problem);
+    if (path.isEmpty()) {
+        std::fprintf(stderr, "vorn: cannot find the database: %s\n", qUtf8Printable(problem));
+        return false;
+    }
     if (dm.OpenDatabase(QStringLiteral("sqlite"), path))
         return true;
     std::fprintf(stderr, "vorn: cannot read the database %s: %s\n", qUtf8Printable(path),
