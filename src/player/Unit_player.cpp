@@ -115,6 +115,8 @@ TForm_player::TForm_player(TDataModule1& dm, QWidget* owner)
     TrackBar1->setGeometry(10, 36, 250, 22);
     TrackBar1->setToolTip(tr("播放进度"));
     TrackBar1->setRange(0, 0);
+    // A drag seeks once, where it is let go.
+    TrackBar1->setTracking(false);
     Label_time2 = label(this, "Label_time2", QString(), QRect(262, 38, 40, 18));
     Label_time2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label_time1 = label(this, "Label_time1", QString(), QRect(304, 38, 52, 18));
@@ -307,7 +309,9 @@ void TForm_player::showDisplay() {
         // The slider follows the device; only the operator's moves seek.
         const QSignalBlocker block(TrackBar1);
         TrackBar1->setRange(0, toSlider(d.trackMax));
-        TrackBar1->setValue(toSlider(d.trackPosition));
+        // The handle stays where the operator holds it.
+        if (!TrackBar1->isSliderDown())
+            TrackBar1->setValue(toSlider(d.trackPosition));
     }
     SpeedButton7->setVisible(d.playShown);
     SpeedButton7->setEnabled(d.playEnabled);

@@ -160,6 +160,18 @@ TEST_F(PlayerWindowTest, ControlsFollowPlayPauseStopAndTheTicks) {
     EXPECT_FALSE(device->calls.join(",").contains("seek"));
     p->TrackBar1->setValue(120000);
     EXPECT_TRUE(device->calls.contains("seek:120000"));
+    // While the handle is held, the tick leaves it alone and nothing seeks;
+    // letting go seeks once.
+    device->setPosition(121000);
+    p->TrackBar1->setSliderDown(true);
+    p->TrackBar1->setSliderPosition(20000);
+    p->TrackBar1->setSliderPosition(30000);
+    device->setPosition(122000);
+    p->Timer1Timer();
+    EXPECT_EQ(p->TrackBar1->sliderPosition(), 30000);
+    EXPECT_FALSE(device->calls.contains("seek:20000"));
+    p->TrackBar1->setSliderDown(false);
+    EXPECT_TRUE(device->calls.contains("seek:30000"));
     p->TrackBar2->setValue(300);
     EXPECT_EQ(device->volume(), 300);
 
