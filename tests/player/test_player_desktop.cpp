@@ -26,9 +26,12 @@ public:
     ~Child() { end(); }
     QProcess process;
     void end() {
-        if (process.state() != QProcess::NotRunning) {
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
             process.kill();
-            process.waitForFinished(5000);
+            process.waitForFinished(3000);
         }
     }
 };
@@ -104,17 +107,15 @@ TEST(PlayerDesktop, TheToolbarOpensAPlayerThatPlaysBesideAScheduledEntry) {
     db.setSetting(weekdays[QDate::currentDate().dayOfWeek() - 1], "测试");
     const QPoint button = playerButtonInDesk(db.dm());
 
-    // A free virtual screen.
-    int number = 140;
-    while (number < 200 && (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)) ||
-                            QFile::exists(QString("/tmp/.X%1-lock").arg(number))))
-        ++number;
-    const QString display = QString(":%1").arg(number);
+    // A virtual screen on a free display, with no files of its own in /tmp
+    // (no lock file, only the abstract socket); it says which display it took.
     Child xvfb;
-    xvfb.process.start("Xvfb", {display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+    xvfb.process.start("Xvfb", {"-displayfd", "1", "-nolock", "-nolisten", "tcp", "-nolisten",
+                                "unix", "-screen", "0", "1280x800x24"});
     ASSERT_TRUE(xvfb.process.waitForStarted());
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)); }, 10000));
+    ASSERT_TRUE(xvfb.process.waitForReadyRead(10000));
+    const QString display = ":" + QString::fromLatin1(xvfb.process.readLine()).trimmed();
+    ASSERT_GT(display.size(), 1);
 
     // Everything the two devices play goes, as 16-bit mono samples in the
     // order played, into one file.
