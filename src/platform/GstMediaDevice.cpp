@@ -615,6 +615,12 @@ QString GstMediaDevice::probeOutput() {
 }
 
 namespace {
+// The media devices of the program (all live on the window's thread).
+QList<GstMediaDevice*>& allDevices() {
+    static QList<GstMediaDevice*> devices;
+    return devices;
+}
+
 // The thread of a device: runs what is posted to it, in order.
 class DeviceThread : public QThread {
 protected:
@@ -643,11 +649,13 @@ GstMediaDevice::GstMediaDevice(QObject* parent) : MediaDevice(parent) {
     connect(&m_rampTimer, &QTimer::timeout, this, &GstMediaDevice::rampStep);
     m_retryTimer.setInterval(kRetryMs);
     connect(&m_retryTimer, &QTimer::timeout, this, &GstMediaDevice::retryOutput);
+    allDevices().append(this);
     m_watchTimer.setInterval(kWatchMs);
     connect(&m_watchTimer, &QTimer::timeout, this, &GstMediaDevice::checkOutput);
 }
 
 GstMediaDevice::~GstMediaDevice() {
+    allDevices().removeAll(this);
     {
         std::shared_ptr<Owner> owner = m_slots[0]->stream->owner;
         QMutexLocker locked(&owner->lock);
@@ -888,6 +896,39 @@ void GstMediaDevice::outputLost(Slot& slot, const QString& why) {
     std::shared_ptr<Stream> s = slot.stream;
     post([s] { s->destroy(); });
     m_retryTimer.start();
+    releaseOutputEverywhere();
+}
+
+void GstMediaDevice::releaseOutputEverywhere() {
+    // The sound server's client library hands the connection of a stream
+    // still open to every new output of the program: one stream kept ready
+    // with a dead connection keeps all of them from reaching the server once
+    // it is back. So every device lets go of the output now.
+    for (GstMediaDevice* d : allDevices())
+        d->releaseOutput();
+}
+
+void GstMediaDevice::releaseOutput() {
+    bool retry = false;
+    for (auto& each : m_slots) {
+        Slot& slot = *each;
+        if (slot.mode == Mode::NotOpen || slot.file.isEmpty()) {
+            // Nothing open: built anew with the next file.
+            std::shared_ptr<Stream> s = slot.stream;
+            post([s] { s->destroy(); });
+        } else if (!slot.outputLost) {
+            // Opened again (where it was) once the output answers.
+            slot.outputLost = true;
+            slot.ready = false;
+            std::shared_ptr<Stream> s = slot.stream;
+            post([s] { s->destroy(); });
+            retry = true;
+        } else {
+            retry = true;
+        }
+    }
+    if (retry && !m_retryTimer.isActive())
+        m_retryTimer.start();
 }
 
 void GstMediaDevice::retryOutput() {
@@ -936,9 +977,14 @@ void GstMediaDevice::checkOutput() {
         const QString problem = probeOutput();
         owner->post([problem](GstMediaDevice* d) {
             d->m_checking = false;
-            if (!d->m_slots[0]->outputLost && !d->m_slots[1]->outputLost &&
-                d->active().mode != Mode::Playing)
-                d->reportOutput(problem);
+            if (d->m_slots[0]->outputLost || d->m_slots[1]->outputLost ||
+                d->active().mode == Mode::Playing)
+                return;
+            d->reportOutput(problem);
+            // Once per outage: the streams let go of the output that went.
+            if (!problem.isEmpty() && d->m_lastCheck.isEmpty())
+                releaseOutputEverywhere();
+            d->m_lastCheck = problem;
         });
     });
 }

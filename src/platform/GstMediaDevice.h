@@ -117,6 +117,8 @@ private:
     void outputLost(Slot& slot, const QString& why);
     void retryOutput();
     void checkOutput();
+    void releaseOutput();
+    static void releaseOutputEverywhere();
     void probeNext(const QString& fileName, int token);
     void applyVolumeTo(Slot& slot, double linear);
     void settleVolume(Slot& slot);
@@ -143,4 +145,5 @@ private:
     QTimer m_retryTimer; // output recovery
     QTimer m_watchTimer; // output checks while nothing plays
     bool m_checking = false;
+    QString m_lastCheck; // what the last check of the output found
 };

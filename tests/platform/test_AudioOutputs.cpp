@@ -116,6 +116,12 @@ void outageAndReturn(PrivatePulse& pulse, const QTemporaryDir& dir) {
     ASSERT_TRUE(tone::writeWav(path("long.wav"), 30000, 44100, 1, 440.0, 0.5));
     ASSERT_TRUE(tone::writeWav(path("next.wav"), 3000, 44100, 1, 660.0, 0.5));
     GstMediaDevice device;
+    // Streams kept ready, as the main window keeps them, and another
+    // device (the player's) with a song open but not playing: none of them
+    // may keep the others from reaching the server once it is back.
+    device.warmUp();
+    GstMediaDevice other;
+    ASSERT_TRUE(other.open(path("next.wav")));
     QSignalSpy problems(&device, &MediaDevice::outputProblem);
     QSignalSpy finished(&device, &MediaDevice::finished);
     auto problem = [&] {
@@ -124,7 +130,7 @@ void outageAndReturn(PrivatePulse& pulse, const QTemporaryDir& dir) {
     device.watchOutput();
     ASSERT_TRUE(device.open(path("long.wav")));
     ASSERT_TRUE(device.play(true));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.streams() == 1; }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.playing() == 1; }, 8000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return device.position() > 300; }, 8000));
 
     // The server goes away in the middle of the song: the desk says so.
@@ -140,7 +146,7 @@ void outageAndReturn(PrivatePulse& pulse, const QTemporaryDir& dir) {
             all += p.at(0).toString().toStdString() + " | ";
         return all;
     }();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.streams() == 1; }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.playing() == 1; }, 8000));
     EXPECT_EQ(device.mode(), MediaDevice::Mode::Playing);
     EXPECT_EQ(device.fileName(), path("long.wav"));
     EXPECT_EQ(finished.count(), 0);
@@ -154,9 +160,15 @@ void outageAndReturn(PrivatePulse& pulse, const QTemporaryDir& dir) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return problem().isEmpty(); }, 10000));
     ASSERT_TRUE(device.open(path("next.wav")));
     ASSERT_TRUE(device.play(true));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.streams() == 1; }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.playing() == 1; }, 8000));
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_TRUE(problem().isEmpty());
+
+    // The other device's song plays there too.
+    QSignalSpy otherFinished(&other, &MediaDevice::finished);
+    ASSERT_TRUE(other.play(true));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.playing() == 1; }, 8000));
+    ASSERT_TRUE(otherFinished.wait(10000));
 }
 } // namespace
 

@@ -91,6 +91,14 @@ public:
         return int(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
     }
 
+    // Streams playing to the server now (not held paused).
+    int playing() const {
+        QString out;
+        if (!pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")}, &out))
+            return -1;
+        return int(out.count(QStringLiteral("Corked: no")));
+    }
+
 private:
     QProcessEnvironment environment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
