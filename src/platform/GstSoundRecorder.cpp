@@ -17,6 +17,9 @@
 
 namespace {
 constexpr int kStopTimeoutMs = 3000;
+// Exit codes of the conversion command after lame itself has ended well.
+constexpr int kNoSound = 120;  // lame left an empty file
+constexpr int kNotMoved = 121; // the part could not become the target
 
 QString lameProgram = QStringLiteral("lame");
 
@@ -259,8 +262,9 @@ LameMp3Encoder::LameMp3Encoder(QObject* parent) : Mp3Encoder(parent), d(new Priv
 
 LameMp3Encoder::~LameMp3Encoder() {
     if (d->process && d->process->state() != QProcess::NotRunning) {
-        // Not waited for: the process is killed and its half-written file
-        // removed once it has gone.
+        // Not waited for, not stopped: the conversion finishes on its own
+        // (its last steps are part of the command) and its process object
+        // goes when it has ended. A failed one leaves no part file behind.
         QProcess* process = d->process;
         process->disconnect(this);
         process->setParent(nullptr);
@@ -270,7 +274,6 @@ LameMp3Encoder::~LameMp3Encoder() {
             QFile::remove(part);
             process->deleteLater();
         });
-        process->kill();
     }
     if (!d->partFile.isEmpty())
         QFile::remove(d->partFile);
@@ -315,12 +318,26 @@ void LameMp3Encoder::start(const QString& wavFile, const QString& mp3File) {
         }
         d->partFile = part.fileName();
     }
+    // The finished file is an ordinary one (the permissions the user's umask
+    // gives new files), not private like the part.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const QString mode = QString::number(0666 & ~mask, 8);
+    // lame writes the part; only when it ends well and leaves sound is the
+    // part renamed over the target, in one step. These last steps run in the
+    // same command, so a conversion still running when the program ends
+    // completes all the same. Every path is absolute: none is taken for an
+    // option.
+    static const QString script =
+        QStringLiteral("\"$0\" --quiet --cbr -b 128 \"$1\" \"$2\" || exit\n"
+                       "test -s \"$2\" || exit %1\n"
+                       "chmod \"$4\" \"$2\" && mv -f \"$2\" \"$3\" || exit %2\n")
+            .arg(kNoSound)
+            .arg(kNotMoved);
     d->process = new QProcess(this);
-    d->process->setProgram(program);
-    // Both paths are absolute, so neither can be taken for an option.
-    d->process->setArguments({QStringLiteral("--quiet"), QStringLiteral("--cbr"),
-                              QStringLiteral("-b"), QStringLiteral("128"),
-                              QFileInfo(wavFile).absoluteFilePath(), d->partFile});
+    d->process->setProgram(QStringLiteral("/bin/sh"));
+    d->process->setArguments({QStringLiteral("-c"), script, program,
+                              QFileInfo(wavFile).absoluteFilePath(), d->partFile, d->target, mode});
     d->process->setStandardOutputFile(QProcess::nullDevice());
     connect(d->process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
@@ -331,28 +348,25 @@ void LameMp3Encoder::start(const QString& wavFile, const QString& mp3File) {
             done(false, tr("MP3 编码程序异常结束"));
             return;
         }
+        if (code == kNoSound) {
+            done(false, tr("MP3 编码程序没有写出声音"));
+            return;
+        }
+        if (code == kNotMoved) {
+            done(false, tr("无法写入“%1”").arg(d->target));
+            return;
+        }
         if (code != 0) {
             const QString said =
                 QString::fromLocal8Bit(d->process->readAllStandardError()).trimmed();
             done(false, tr("MP3 编码程序出错（%1）%2").arg(code).arg(said));
             return;
         }
-        if (QFileInfo(d->partFile).size() <= 0) {
+        d->partFile.clear(); // it is the target now
+        if (QFileInfo(d->target).size() <= 0) {
             done(false, tr("MP3 编码程序没有写出声音"));
             return;
         }
-        // The temporary file was private; the recording is an ordinary file
-        // (the permissions the user's umask gives new files).
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(QFile::encodeName(d->partFile).constData(), 0666 & ~mask);
-        // Replaces an existing file of that name in one step.
-        if (::rename(QFile::encodeName(d->partFile).constData(),
-                     QFile::encodeName(d->target).constData()) != 0) {
-            done(false, tr("无法写入“%1”").arg(d->target));
-            return;
-        }
-        d->partFile.clear();
         done(true, QString());
     });
     d->process->start();

@@ -58,6 +58,8 @@ private:
 // process. The MP3 is written beside the target under a temporary name and
 // renamed over the target only when lame has ended with status 0 and left a
 // non-empty file; a failed conversion leaves an existing target as it was.
+// A conversion is never waited for: one still running when its encoder object
+// (or the program) goes completes on its own.
 class LameMp3Encoder : public Mp3Encoder {
     Q_OBJECT
 public:

@@ -178,6 +178,26 @@ TEST(Recorder, FailedConversionsReportFailureAndLeaveTheTargetAlone) {
               QStringList({"noise.wav", "old.mp3"}));
 }
 
+TEST(Recorder, AConversionOutlivesTheEncoderThatStartedIt) {
+    if (QStandardPaths::findExecutable("lame").isEmpty())
+        GTEST_SKIP() << "lame is not installed";
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("take.wav");
+    ASSERT_TRUE(tone::writeWav(wav, 20000));
+    const QString mp3 = dir.filePath("kept.mp3");
+    {
+        LameMp3Encoder encoder;
+        encoder.start(wav, mp3);
+        QTest::qWait(50);
+        ASSERT_TRUE(encoder.isRunning());
+    } // gone long before lame is done
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(mp3); }, 20000));
+    EXPECT_GT(frameBitrates(mp3).size(), 700);
+    QTest::qWait(100);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"kept.mp3", "take.wav"}));
+}
+
 TEST(Recorder, AnInputThatCannotBeMadeIsRefused) {
     TestToneInput input("no-such-element-at-all");
     QTemporaryDir dir;
