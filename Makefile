@@ -1,9 +1,10 @@
 # Set-up, build, run and test. `make run` and `make test` do everything from a fresh clone.
 BUILD ?= build
+ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 DB ?= $(BUILD)/gsk.db
 
-.PHONY: all deps configure build run test bench clean format format-check tidy package
+.PHONY: all deps configure build run test test-asan bench clean format format-check tidy package
 
 all: build
 
@@ -22,6 +23,15 @@ run: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer
+# in a folder of their own: a memory fault, undefined behaviour or a leak of
+# ours fails the test that caused it.
+test-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORN_SANITIZE=ON \
+		-DVORN_BUILD_BENCH=OFF >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
