@@ -129,19 +129,21 @@ bool findInFolders(const QStringList& folders, QString* path) {
     return false;
 }
 
-QString storePath(QString* problem) {
+QString storePath(QString* problem, Missing missing) {
     if (Services::programDirOverridden())
         return locate(Services::programDir());
-    return storePathFor(Services::programDir(), problem);
+    return storePathFor(Services::programDir(), problem, missing);
 }
 
-QString storePathFor(const QString& programDir, QString* problem) {
+QString storePathFor(const QString& programDir, QString* problem, Missing missing) {
     if (InstallPaths::dataDir(programDir).isEmpty())
         return locate(programDir);
     const QString user = InstallPaths::userDataDir();
     QString path;
     if (findInFolders({programDir, InstallPaths::configDir(programDir), user}, &path))
         return path;
+    if (missing == Missing::MakeNothing)
+        return QDir(user).filePath(QLatin1String(defaultName));
 
     // This user's first start: a database of their own.
     const bool made = !QFileInfo::exists(user);

@@ -24,9 +24,15 @@ bool findInFolders(const QStringList& folders, QString* path);
 // dbpath.ini or a gsk.db; when none does, a fresh gsk.db is made in the user's
 // data folder (the user's first start). Empty when that fails, with the
 // reason in *problem.
-QString storePath(QString* problem = nullptr);
+//
+// Tools that only read (vorn --check, --export-log) look alike but make
+// nothing: where no folder has a database they get the path the user's
+// database would have, which then fails to open.
+enum class Missing { MakeUsersOwn, MakeNothing };
+QString storePath(QString* problem = nullptr, Missing missing = Missing::MakeUsersOwn);
 // The same for a program in programDir, without VORN_HOME.
-QString storePathFor(const QString& programDir, QString* problem = nullptr);
+QString storePathFor(const QString& programDir, QString* problem = nullptr,
+                     Missing missing = Missing::MakeUsersOwn);
 
 // The value of "path" in section "db" of a dbpath.ini: names in any letter
 // case, the value whole to the end of its line (commas, semicolons and all)

@@ -77,8 +77,13 @@ TEST(DatabaseLocation, InstalledProgramSearchesItsFoldersInOrderAndMakesTheUsers
     const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
 
-    // First start: nothing anywhere, so the user gets a fresh database.
+    // A tool that only reads finds nothing there and makes nothing.
     QString problem;
+    EXPECT_EQ(DatabaseFile::storePathFor(bin, &problem, DatabaseFile::Missing::MakeNothing),
+              user + "/gsk.db");
+    EXPECT_FALSE(QFileInfo::exists(user)) << "a reading tool made the user's folder";
+
+    // First start: nothing anywhere, so the user gets a fresh database.
     EXPECT_EQ(DatabaseFile::storePathFor(bin, &problem), user + "/gsk.db") << qPrintable(problem);
     EXPECT_EQ(QFileInfo(user).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
     TDataModule1 dm;
