@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian package into a temporary root (dpkg -x), checks what it
-# holds, and starts the program from there with a temporary home: it must
-# start, find its help, and make the user's database in the user's data folder.
+# holds, and starts the program from there with a temporary home on a private
+# X server (Xvfb; offscreen without one): it must start, show its window, make
+# the user's database in the user's data folder and write nothing of its own.
 # Usage: tests/package/install-test.sh vorn_VERSION_ARCH.deb
 set -euo pipefail
 deb=$(realpath "$1")
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/vorn-package-XXXXXX")
 desk=
+xserver=
 cleanup() {
   local status=$?
   if [ -n "$desk" ] && kill "$desk" 2>/dev/null; then wait "$desk" 2>/dev/null || true; fi
+  if [ -n "$xserver" ] && kill "$xserver" 2>/dev/null; then wait "$xserver" 2>/dev/null || true; fi
   chmod -R u+w "$tmp" 2>/dev/null || true
   rm -rf "$tmp"
   exit "$status"
@@ -39,12 +42,25 @@ dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/vorn.desktop |
 mkdir -p "$tmp/home" "$tmp/runtime"
 chmod 700 "$tmp/runtime"
 log=$tmp/desk.log
+
+# A screen of its own, never the caller's.
+screen=(QT_QPA_PLATFORM=offscreen)
+if command -v Xvfb >/dev/null; then
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+  xserver=$!
+  for _ in $(seq 100); do
+    [ -s "$tmp/display" ] && break
+    sleep 0.1
+  done
+  [ -s "$tmp/display" ] || { cat "$tmp/xvfb.log" >&2; fail "Xvfb did not start"; }
+  screen=(QT_QPA_PLATFORM=xcb DISPLAY=":$(head -n1 "$tmp/display")")
+fi
+
 touch "$tmp/started"
 sleep 1
 env -i PATH=/usr/bin:/bin HOME="$tmp/home" XDG_DATA_HOME="$tmp/home/data" \
   XDG_CONFIG_HOME="$tmp/home/config" XDG_CACHE_HOME="$tmp/home/cache" \
-  XDG_RUNTIME_DIR="$tmp/runtime" LANG=C.UTF-8 \
-  QT_QPA_PLATFORM="${VORN_PACKAGE_TEST_QPA:-offscreen}" ${DISPLAY:+DISPLAY=$DISPLAY} \
+  XDG_RUNTIME_DIR="$tmp/runtime" LANG=C.UTF-8 "${screen[@]}" \
   VORN_MESSAGES=stderr VORN_AUDIO_SINK='fakesink sync=true' VORN_POWEROFF_COMMAND=false \
   VORN_INSTANCE_KEY="vorn-package-test-$$" \
   "$root/usr/bin/vorn" >"$log" 2>&1 &
@@ -59,6 +75,10 @@ done
 sleep 2
 kill -0 "$desk" 2>/dev/null || { cat "$log" >&2; fail "the program did not keep running"; }
 [ -s "$db" ] || { cat "$log" >&2; fail "no database was made in $db"; }
+if [ -n "$xserver" ] && command -v xdotool >/dev/null; then
+  env "${screen[@]:1}" xdotool search --onlyvisible --pid "$desk" >/dev/null ||
+    { cat "$log" >&2; fail "the program shows no window"; }
+fi
 head -c 16 "$db" | grep -q 'SQLite format 3' || fail "$db is not a database"
 [ "$(stat -c %a "$tmp/home/data/vorn")" = 700 ] || fail "the user's data folder is not private"
 if grep -q '错误' "$log"; then cat "$log" >&2; fail "the program reported an error"; fi
