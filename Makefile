@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 DB ?= $(BUILD)/gsk.db
 
-.PHONY: all deps configure build run test test-asan bench clean format format-check tidy package
+.PHONY: all deps configure build run test test-asan bench clean format format-check layers-check tidy package
 
 all: build
 
@@ -41,6 +41,9 @@ format:
 
 format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+layers-check:
+	@scripts/check-layers.sh
 
 # The Debian package in $(BUILD)/, then the test that installs it in a
 # temporary root and starts it there.
