@@ -7,6 +7,7 @@
 #include "player/RecordingTake.h"
 #include "settings/funVolume.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -385,7 +386,9 @@ bool PlayerCore::startRecording() {
     m_notify = false;
     if (m_device && m_device->mode() != MediaDevice::Mode::NotOpen)
         m_device->close();
-    auto* take = new RecordingTake; // lives on its own until it is done
+    // The take outlives this player until it is done, but not the program: a
+    // recording still running when the program ends is kept as it stands.
+    auto* take = new RecordingTake(QCoreApplication::instance());
     QString error;
     if (!take->start(&error)) {
         delete take;

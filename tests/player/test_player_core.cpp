@@ -451,6 +451,26 @@ TEST_F(RecordingTest, CancelledSaveDiscardsAndANewTakeNeverTouchesOneBeingConver
     EXPECT_EQ(core.list().names(), QStringList({"two"}));
 }
 
+TEST_F(RecordingTest, ARecordingStillRunningWhenTheProgramEndsIsKeptAsItStands) {
+    // The player's window went without closing (the desk was quit).
+    const auto before = QCoreApplication::instance()->findChildren<RecordingTake*>();
+    auto* player = new PlayerCore(nullptr);
+    ASSERT_TRUE(player->startRecording());
+    recorder()->record(500);
+    const QString wav = recorder()->m_file;
+    delete player;
+    QList<RecordingTake*> takes = QCoreApplication::instance()->findChildren<RecordingTake*>();
+    takes.removeIf([&](RecordingTake* t) { return before.contains(t); });
+    ASSERT_EQ(takes.size(), 1) << "nobody would end a take without a parent";
+
+    qDeleteAll(takes); // what the application does when it goes
+    QFile f(wav);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    ASSERT_EQ(bytes.size(), 44 + 44100);
+    EXPECT_EQ(qFromLittleEndian<quint32>(bytes.constData() + 40), 44100u) << "data size";
+}
+
 TEST_F(RecordingTest, ClosingWhileRecordingSavesTheTakeByDateAndTime) {
     ASSERT_TRUE(core.startRecording());
     recorder()->record(400);
