@@ -24,9 +24,10 @@ int usage(const char* text) {
 }
 
 bool openStore(TDataModule1& dm) {
-    // The same database the desk opens, wherever the program is installed.
+    // The same database the desk opens, wherever the program is installed;
+    // a tool that only reads never makes one.
     QString problem;
-    const QString path = DatabaseFile::storePath(&problem);
+    const QString path = DatabaseFile::storePath(&problem, DatabaseFile::Missing::MakeNothing);
     if (path.isEmpty()) {
         std::fprintf(stderr, "vorn: cannot find the database: %s\n", qUtf8Printable(problem));
         return false;

@@ -56,11 +56,19 @@ if command -v Xvfb >/dev/null; then
   screen=(QT_QPA_PLATFORM=xcb DISPLAY=":$(head -n1 "$tmp/display")")
 fi
 
+user_env=(PATH=/usr/bin:/bin HOME="$tmp/home" XDG_DATA_HOME="$tmp/home/data"
+  XDG_CONFIG_HOME="$tmp/home/config" XDG_CACHE_HOME="$tmp/home/cache"
+  XDG_RUNTIME_DIR="$tmp/runtime" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen)
 touch "$tmp/started"
 sleep 1
-env -i PATH=/usr/bin:/bin HOME="$tmp/home" XDG_DATA_HOME="$tmp/home/data" \
-  XDG_CONFIG_HOME="$tmp/home/config" XDG_CACHE_HOME="$tmp/home/cache" \
-  XDG_RUNTIME_DIR="$tmp/runtime" LANG=C.UTF-8 "${screen[@]}" \
+
+# The tools that only read find no database yet and make none.
+status=0
+env -i "${user_env[@]}" "$root/usr/bin/vorn" --check >"$tmp/check.out" 2>&1 || status=$?
+[ "$status" = 2 ] || { cat "$tmp/check.out" >&2; fail "vorn --check without a database gave $status, not 2"; }
+[ ! -e "$tmp/home/data/vorn" ] || fail "vorn --check made the user's data folder"
+
+env -i "${user_env[@]}" "${screen[@]}" \
   VORN_MESSAGES=stderr VORN_AUDIO_SINK='fakesink sync=true' VORN_POWEROFF_COMMAND=false \
   VORN_INSTANCE_KEY="vorn-package-test-$$" \
   "$root/usr/bin/vorn" >"$log" 2>&1 &
@@ -80,6 +88,12 @@ if [ -n "$xserver" ] && command -v xdotool >/dev/null; then
     { cat "$log" >&2; fail "the program shows no window"; }
 fi
 head -c 16 "$db" | grep -q 'SQLite format 3' || fail "$db is not a database"
+# The tools read the database the desk made.
+status=0
+env -i "${user_env[@]}" "$root/usr/bin/vorn" --check >"$tmp/check.out" 2>&1 || status=$?
+[ "$status" -le 1 ] || { cat "$tmp/check.out" >&2; fail "vorn --check cannot read $db"; }
+env -i "${user_env[@]}" "$root/usr/bin/vorn" --export-log 2020-01-01 2020-01-02 >"$tmp/log.csv" ||
+  fail "vorn --export-log cannot read $db"
 [ "$(stat -c %a "$tmp/home/data/vorn")" = 700 ] || fail "the user's data folder is not private"
 if grep -q '错误' "$log"; then cat "$log" >&2; fail "the program reported an error"; fi
 find "$root" -newer "$tmp/started" -type f | grep -q . && fail "the program wrote into its own folders"
