@@ -2,13 +2,15 @@
 
 #include "base/MessageService.h"
 #include "data/DataModuleUi.h"
+#include "data/WindowPlace.h"
 
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QGuiApplication>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
+#include <QShortcut>
 
 TForm_sjsj::TForm_sjsj(TDataModule1& dm, QWidget* owner)
     : QWidget(owner, Qt::Window), m_assignment(dm) {
@@ -17,11 +19,12 @@ TForm_sjsj::TForm_sjsj(TDataModule1& dm, QWidget* owner)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(348, 375);
 
     Label8 = new QLabel(tr("设置各天对应的时间表："), this);
     Label8->setObjectName(QStringLiteral("Label8"));
-    Label8->setGeometry(24, 16, 300, 20);
+    auto* days = new QGridLayout;
+    days->setColumnStretch(1, 1);
+    days->setContentsMargins(16, 4, 16, 4);
 
     QLabel** labels[] = {&Label1, &Label2, &Label3, &Label4, &Label5, &Label6, &Label7};
     QComboBox** combos[] = {&ComboBox1, &ComboBox2, &ComboBox3, &ComboBox4,
@@ -29,30 +32,43 @@ TForm_sjsj::TForm_sjsj(TDataModule1& dm, QWidget* owner)
     const QString dayCaptions[] = {tr("星期一"), tr("星期二"), tr("星期三"), tr("星期四"),
                                    tr("星期五"), tr("星期六"), tr("星期日")};
     for (int i = 0; i < 7; ++i) {
-        const int y = 50 + i * 38;
         auto* label = new QLabel(dayCaptions[i], this);
         label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
-        label->setGeometry(40, y + 3, 60, 20);
         *labels[i] = label;
         auto* combo = new QComboBox(this);
         combo->setObjectName(QStringLiteral("ComboBox%1").arg(i + 1));
         combo->setEditable(false);
-        combo->setGeometry(110, y, 200, 26);
+        combo->setMinimumWidth(200);
+        days->addWidget(label, i, 0);
+        days->addWidget(combo, i, 1);
         *combos[i] = combo;
         m_combos << combo;
     }
 
     Button1 = new QPushButton(tr("确定"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(80, 325, 80, 27);
     Button2 = new QPushButton(tr("取消"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(190, 325, 80, 27);
     connect(Button1, &QPushButton::clicked, this, &TForm_sjsj::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm_sjsj::Button2Click);
+    // Esc is 取消.
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &TForm_sjsj::Button2Click);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addSpacing(24);
+    buttons->addWidget(Button2);
+    buttons->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label8);
+    layout->addLayout(days);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    // Not resizable, as designed, but as large as a bigger font needs.
+    setFixedSize(sizeHint().expandedTo(QSize(348, 375)));
+    WindowPlace::centre(this);
 
     FormCreate();
 }

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QSlider>
 #include <QTimeEdit>
@@ -138,6 +139,9 @@ TForm_sysj::TForm_sysj(TDataModule1& dm, QWidget* owner) : QWidget(owner, Qt::Wi
     connect(Button1, &QPushButton::clicked, this, &TForm_sysj::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm_sysj::Button2Click);
     connect(testSoundButton, &QPushButton::clicked, this, &TForm_sysj::playTestSound);
+    // Esc is 取消, as in a dialog.
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &TForm_sysj::Button2Click);
 
     FormCreate();
 

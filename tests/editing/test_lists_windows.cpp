@@ -832,3 +832,16 @@ TEST_F(DeskListsTest, ViewerTakesDropsAsksBeforeLosingChangesAndClosesOnEsc) {
     EXPECT_TRUE(unchanged.isNull()) << "nothing to ask about";
     EXPECT_EQ(messages.shown().size(), 1);
 }
+
+TEST_F(WeekdayTest, EscCancelsWithoutWriting) {
+    const QStringList before = settings();
+    QPointer<TForm_sjsj> w = new TForm_sjsj(db.dm());
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    child<QComboBox>(w, "ComboBox1")->setCurrentIndex(0);
+    QTest::keyClick(w, Qt::Key_Escape);
+    flushDeletes();
+    EXPECT_TRUE(w.isNull());
+    EXPECT_EQ(settings(), before);
+}
