@@ -25,6 +25,7 @@ void SetCompactGridFont(QTableView* grid) {
 void FitGridColumns(QTableView* grid, int pathColumn) {
     QHeaderView* header = grid->horizontalHeader();
     grid->setTextElideMode(Qt::ElideMiddle);
+    grid->setWordWrap(false); // a wrapped cell is cut at its end, not in the middle
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(40);
     for (int c = 0; c < header->count(); ++c)

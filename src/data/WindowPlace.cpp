@@ -50,7 +50,8 @@ void centre(QWidget* window) {
     if (!screen)
         return;
     const QRect free = screen->availableGeometry();
-    window->resize(window->size().boundedTo(free.size()));
+    // Room for the title bar and the frame the window manager adds.
+    window->resize(window->size().boundedTo(free.size() - QSize(16, 48)));
     QRect frame = window->frameGeometry();
     frame.moveCenter(free.center());
     window->move(frame.topLeft());
@@ -64,7 +65,10 @@ void remember(QWidget* window, QSize defaultSize) {
             ExtraTables::setting(*DataModule1, settingName(window)).toLatin1());
         restored = !stored.isEmpty() && window->restoreGeometry(stored);
     }
-    if (!restored)
+    // A place saved on a larger screen, or at a smaller scale, is brought
+    // back onto this one.
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!restored || (screen && !screen->availableGeometry().contains(window->frameGeometry())))
         centre(window);
     window->installEventFilter(new PlaceKeeper(window));
 }
