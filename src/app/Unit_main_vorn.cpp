@@ -642,6 +642,10 @@ void TForm_main_vorn::TrayIcon1Click() {
         TrayIcon1->MinimizeToTray();
 }
 
+void TForm_main_vorn::bringToFront() {
+    TrayIcon1->RestoreFromTray();
+}
+
 void TForm_main_vorn::N2Click() {
     close();
 }

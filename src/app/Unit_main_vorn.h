@@ -119,6 +119,9 @@ public:
     // Left click on the notification-area icon: into the tray, or back.
     void TrayIcon1Click();
     void N2Click();
+    // Out of the tray (or from under other windows) to the front: another
+    // start of the program asked for the desk.
+    void bringToFront();
 
     // Ticks (driven by the two timers; tests call them directly).
     void Timer1Timer();

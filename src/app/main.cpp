@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/DeskActivation.h"
 #include "app/QtMessageService.h"
 #include "app/QtTranslations.h"
 #include "app/RealServices.h"
@@ -57,17 +58,22 @@ int main(int argc, char** argv) {
     installRealServices();
 
     SingleInstance instance;
+    DeskActivation activation;
     if (!instance.acquire()) {
         Services::messages().show(QObject::tr("该程序已经有一个在运行中！"), QObject::tr("提示"),
                                   MessageService::Icon::None);
+        activation.askRunningDeskToShow();
         return 0;
     }
+    activation.listen();
 
     TDataModule1 dataModule;
     TForm_main_vorn mainWindow(dataModule);
     if (!mainWindow.FormCreate())
         return 1;
     WindowPlace::remember(&mainWindow, TForm_main_vorn::defaultSize);
+    QObject::connect(&activation, &DeskActivation::showRequested, &mainWindow,
+                     &TForm_main_vorn::bringToFront);
     mainWindow.show();
     return app.exec();
 }

@@ -1,4 +1,9 @@
+#include "FakeMediaDevice.h"
+#include "RecordingMessageService.h"
+#include "TestDatabase.h"
+#include "app/DeskActivation.h"
 #include "app/QtMessageService.h"
+#include "app/Unit_main_vorn.h"
 #include "app/QtTranslations.h"
 
 #include <QAbstractButton>
@@ -6,6 +11,8 @@
 #include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <thread>
 #include <gtest/gtest.h>
 
 TEST(QtTexts, StandardButtonsSpeakChineseOnceTheTranslationsAreInstalled) {
@@ -33,4 +40,35 @@ TEST(QtTexts, MessageBoxesAreWideEnoughForTheirCaption) {
         EXPECT_GT(QtMessageService::minimumWidthFor(caption),
                   box->fontMetrics().horizontalAdvance(caption));
     }
+}
+
+TEST(OneDesk, ASecondStartBringsTheRunningDeskOutOfTheTray) {
+    const QString key = QStringLiteral("vorn-test-desk-%1").arg(QCoreApplication::applicationPid());
+    DeskActivation running(key);
+    ASSERT_TRUE(running.listen());
+
+    RecordingMessageService messages;
+    FakeMediaFactory devices;
+    TestDatabase db;
+    TForm_main_vorn desk(db.dm());
+    ASSERT_TRUE(desk.FormCreate());
+    QObject::connect(&running, &DeskActivation::showRequested, &desk,
+                     &TForm_main_vorn::bringToFront);
+    desk.show();
+    // Hidden in the tray, as the tray icon leaves it (where there is a tray).
+    desk.setWindowState(Qt::WindowMinimized);
+    desk.hide();
+
+    // The second start runs in its own process; here a thread stands in for it.
+    QSignalSpy asked(&running, &DeskActivation::showRequested);
+    bool answered = false;
+    std::thread second([&] { answered = DeskActivation(key).askRunningDeskToShow(5000); });
+    EXPECT_TRUE(asked.wait(5000));
+    second.join();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(desk.isVisible());
+    EXPECT_FALSE(desk.isMinimized());
+
+    EXPECT_FALSE(DeskActivation(key + "-none").askRunningDeskToShow(200))
+        << "nobody listening: the second start just ends";
 }
