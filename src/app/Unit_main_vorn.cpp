@@ -28,6 +28,7 @@
 #include "settings/Unit_sysj.h"
 #include "settings/funVolume.h"
 #include "shell/About.h"
+#include "shell/AboutLinks.h"
 #include "shell/TrayIcon.h"
 
 #include <QAction>
@@ -39,6 +40,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QSplitter>
 #include <QStyle>
@@ -53,14 +55,23 @@
 TForm_main_vorn* Form_main_vorn = nullptr;
 
 namespace {
+// An icon of the desktop's theme by its freedesktop name, or our own where
+// the theme has none (a bare system).
+QIcon themedIcon(const char* themeName, const char* ownName) {
+    return QIcon::fromTheme(
+        QLatin1String(themeName),
+        QIcon(QStringLiteral(":/vorn/icons/%1.png").arg(QLatin1String(ownName))));
+}
+
 QToolButton* toolButton(QToolBar* bar, const char* name, const QString& caption,
-                        const QString& hint) {
+                        const QString& hint, const QIcon& icon) {
     auto* b = new QToolButton(bar);
     b->setObjectName(QLatin1String(name));
     b->setText(caption);
     b->setToolTip(hint);
+    b->setIcon(icon);
     b->setAutoRaise(true);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     b->setMinimumSize(79, 21);
     bar->addWidget(b);
     return b;
@@ -159,15 +170,23 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     auto* barLayout = new QHBoxLayout(ControlBar2);
     barLayout->setContentsMargins(0, 0, 0, 0);
     barLayout->addWidget(ToolBar2);
-    ToolButton5 = toolButton(ToolBar2, "ToolButton5", tr("时间表编辑"), tr("时间表编辑"));
+    ToolBar2->setIconSize(QSize(20, 20));
+    ToolButton5 = toolButton(ToolBar2, "ToolButton5", tr("时间表编辑"), tr("时间表编辑"),
+                             themedIcon("x-office-calendar", "timetable"));
     ToolButton10 = toolButton(ToolBar2, "ToolButton10", tr("歌曲列表编辑"),
-                              tr("歌曲列表(内容为一些歌名集合的文件)编辑"));
-    ToolButton1 = toolButton(ToolBar2, "ToolButton1", tr("时间表设置"), tr("设置各天对应的时间表"));
-    ToolButton13 = toolButton(ToolBar2, "ToolButton13", tr("密码设置"), tr("设置和修改密码"));
-    ToolButton14 = toolButton(ToolBar2, "ToolButton14", tr("系统设置"),
-                              tr("自启动、定时关机、控制音量等设置"));
-    ToolButton2 = toolButton(ToolBar2, "ToolButton2", tr("常用乐曲播放"), tr("音乐播放器"));
-    ToolButton3 = toolButton(ToolBar2, "ToolButton3", tr("关于"), tr("作者相关信息"));
+                              tr("歌曲列表(内容为一些歌名集合的文件)编辑"),
+                              themedIcon("audio-x-generic", "playlist"));
+    ToolButton1 = toolButton(ToolBar2, "ToolButton1", tr("时间表设置"), tr("设置各天对应的时间表"),
+                             themedIcon("preferences-system-time", "weekdays"));
+    ToolButton13 = toolButton(ToolBar2, "ToolButton13", tr("密码设置"), tr("设置和修改密码"),
+                              themedIcon("dialog-password", "password"));
+    ToolButton14 =
+        toolButton(ToolBar2, "ToolButton14", tr("系统设置"), tr("自启动、定时关机、控制音量等设置"),
+                   themedIcon("preferences-system", "settings"));
+    ToolButton2 = toolButton(ToolBar2, "ToolButton2", tr("常用乐曲播放"), tr("音乐播放器"),
+                             themedIcon("multimedia-player", "player"));
+    ToolButton3 = toolButton(ToolBar2, "ToolButton3", tr("关于"), tr("作者相关信息"),
+                             themedIcon("help-about", "about"));
     connect(ToolButton5, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton5Click);
     connect(ToolButton10, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton10Click);
     connect(ToolButton1, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton1Click);
@@ -245,7 +264,8 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     SpeedButton1 = new QToolButton(m_playingPane);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    SpeedButton1->setIcon(themedIcon("media-playback-stop", "stop"));
+    SpeedButton1->setIconSize(QSize(16, 16));
     SpeedButton1->setToolTip(tr("停止自动播放歌曲"));
     for (QWidget* w : {static_cast<QWidget*>(TrackBar2), static_cast<QWidget*>(SpeedButton1)}) {
         QSizePolicy policy = w->sizePolicy();
@@ -350,6 +370,11 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     connect(ListBox5, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem*) { ListBox5DblClick(); });
     connect(SpeedButton1, &QToolButton::clicked, this, &TForm_main_vorn::SpeedButton1Click);
+
+    // F1 opens the help page from every window of the program.
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    help->setContext(Qt::ApplicationShortcut);
+    connect(help, &QShortcut::activated, this, &TForm_main_vorn::openHelp);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -561,11 +586,14 @@ TForm_player* TForm_main_vorn::openPlayer() {
 
 void TForm_main_vorn::createDeskPanels() {
     ToolButton_log =
-        toolButton(ToolBar2, "ToolButton_log", tr("播出日志"), tr("查看和导出播出日志"));
-    ToolButton_check = toolButton(ToolBar2, "ToolButton_check", tr("播前检查"),
-                                  tr("检查某一天的节目能否正常播出"));
+        toolButton(ToolBar2, "ToolButton_log", tr("播出日志"), tr("查看和导出播出日志"),
+                   themedIcon("x-office-document", "timetable"));
+    ToolButton_check =
+        toolButton(ToolBar2, "ToolButton_check", tr("播前检查"), tr("检查某一天的节目能否正常播出"),
+                   themedIcon("dialog-information", "help"));
     ToolButton_exceptions = toolButton(ToolBar2, "ToolButton_exceptions", tr("例外日期"),
-                                       tr("节假日、考试日等按其他时间表播放或不播音"));
+                                       tr("节假日、考试日等按其他时间表播放或不播音"),
+                                       themedIcon("x-office-calendar", "weekdays"));
     connect(ToolButton_log, &QToolButton::clicked, this, &TForm_main_vorn::openAsRunLog);
     connect(ToolButton_check, &QToolButton::clicked, this, &TForm_main_vorn::openCheck);
     connect(ToolButton_exceptions, &QToolButton::clicked, this,
@@ -640,6 +668,10 @@ void TForm_main_vorn::TrayIcon1Click() {
         TrayIcon1->RestoreFromTray();
     else
         TrayIcon1->MinimizeToTray();
+}
+
+void TForm_main_vorn::openHelp() {
+    AboutLinks::open(AboutLinks::helpUrl());
 }
 
 void TForm_main_vorn::bringToFront() {

@@ -122,6 +122,8 @@ public:
     // Out of the tray (or from under other windows) to the front: another
     // start of the program asked for the desk.
     void bringToFront();
+    // F1: the help page beside the program.
+    void openHelp();
 
     // Ticks (driven by the two timers; tests call them directly).
     void Timer1Timer();

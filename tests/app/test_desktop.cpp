@@ -4,6 +4,7 @@
 #include "app/DeskActivation.h"
 #include "app/QtMessageService.h"
 #include "app/Unit_main_vorn.h"
+#include "shell/AboutLinks.h"
 #include "app/QtTranslations.h"
 
 #include <QAbstractButton>
@@ -12,6 +13,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 #include <thread>
 #include <gtest/gtest.h>
 
@@ -71,4 +75,33 @@ TEST(OneDesk, ASecondStartBringsTheRunningDeskOutOfTheTray) {
 
     EXPECT_FALSE(DeskActivation(key + "-none").askRunningDeskToShow(200))
         << "nobody listening: the second start just ends";
+}
+
+TEST(DeskLook, ToolbarButtonsHaveIconsAndHintsAndF1OpensTheHelp) {
+    RecordingMessageService messages;
+    FakeMediaFactory devices;
+    TestDatabase db;
+    TForm_main_vorn desk(db.dm());
+    ASSERT_TRUE(desk.FormCreate());
+    for (QToolButton* b : desk.ToolBar2->findChildren<QToolButton*>()) {
+        if (b->objectName().startsWith(QLatin1String("ToolButton"))) {
+            EXPECT_FALSE(b->icon().isNull()) << b->objectName().toStdString();
+            EXPECT_FALSE(b->toolTip().isEmpty()) << b->objectName().toStdString();
+        }
+    }
+    EXPECT_FALSE(desk.SpeedButton1->icon().isNull());
+    EXPECT_EQ(desk.SpeedButton1->toolTip(), QStringLiteral("停止自动播放歌曲"));
+
+    QList<QUrl> opened;
+    AboutLinks::setOpener([&](const QUrl& url) {
+        opened << url;
+        return true;
+    });
+    desk.show();
+    desk.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&desk));
+    QTest::keyClick(&desk, Qt::Key_F1);
+    AboutLinks::setOpener(nullptr);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], AboutLinks::helpUrl());
 }
