@@ -35,6 +35,8 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -43,6 +45,7 @@
 #include <QShortcut>
 #include <QSlider>
 #include <QSplitter>
+#include <QSqlDatabase>
 #include <QStyle>
 #include <QTableView>
 #include <QTextLayout>
@@ -639,7 +642,7 @@ void TForm_main_vorn::ToolButton_exceptionsClick() {
 }
 
 void TForm_main_vorn::ToolButton3Click() {
-    TAboutFrm about;
+    TAboutFrm about(supportContacts());
     about.exec();
 }
 
@@ -668,6 +671,22 @@ void TForm_main_vorn::TrayIcon1Click() {
         TrayIcon1->RestoreFromTray();
     else
         TrayIcon1->MinimizeToTray();
+}
+
+AboutLinks::Contacts TForm_main_vorn::supportContacts() const {
+    // The school's own settings first, else contact.ini beside the database.
+    AboutLinks::Contacts c;
+    if (m_dm.isOpen()) {
+        c.phone = ExtraTables::setting(m_dm, QStringLiteral("技术支持电话")).trimmed();
+        c.mail = ExtraTables::setting(m_dm, QStringLiteral("技术支持邮箱")).trimmed();
+        c.web = ExtraTables::setting(m_dm, QStringLiteral("技术支持网址")).trimmed();
+    }
+    if (c.isEmpty())
+        c = AboutLinks::contactsFromFile(
+            QFileInfo(QSqlDatabase::database(m_dm.connectionName(), false).databaseName())
+                .absoluteDir()
+                .filePath(QStringLiteral("contact.ini")));
+    return c;
 }
 
 void TForm_main_vorn::openHelp() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/AboutLinks.h"
+
 #include <QSize>
 #include <QWidget>
 #include <memory>
@@ -122,6 +124,8 @@ public:
     // Out of the tray (or from under other windows) to the front: another
     // start of the program asked for the desk.
     void bringToFront();
+    // The support contacts the school has set for the About box.
+    AboutLinks::Contacts supportContacts() const;
     // F1: the help page beside the program.
     void openHelp();
 

@@ -2,8 +2,10 @@
 
 #include "shell/AboutLinks.h"
 
+#include <QBoxLayout>
 #include <QEvent>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -14,10 +16,9 @@ const QColor TAboutFrm::linkHoverColor(128, 0, 0);
 const QColor TAboutFrm::linkColor(0, 0, 0);
 
 namespace {
-QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h) {
+QLabel* label(QWidget* parent, const char* name, const QString& text) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
-    l->setGeometry(x, y, w, h);
     return l;
 }
 
@@ -28,17 +29,17 @@ void setTextColor(QLabel* label, const QColor& color) {
 }
 } // namespace
 
-TAboutFrm::TAboutFrm(QWidget* owner) : QDialog(owner) {
+TAboutFrm::TAboutFrm(const AboutLinks::Contacts& contacts, QWidget* owner)
+    : QDialog(owner), m_contacts(contacts) {
     setObjectName(QStringLiteral("AboutFrm"));
     setWindowTitle(tr("关于"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(369, 240);
     setModal(true);
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(16, 24, 86, 85);
+    Image1->setFixedSize(86, 85);
     Image1->setAlignment(Qt::AlignCenter);
     Image1->setAttribute(Qt::WA_TranslucentBackground);
     const QPixmap picture(QStringLiteral(":/vorn/about.jpg"));
@@ -46,7 +47,7 @@ TAboutFrm::TAboutFrm(QWidget* owner) : QDialog(owner) {
         Image1->setPixmap(
             picture.scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
-    Label1 = label(this, "Label1", tr("广播站播音系统"), 112, 16, 240, 20);
+    Label1 = label(this, "Label1", tr("广播站播音系统"));
     Label1->setAlignment(Qt::AlignCenter);
     QFont titleFont = Label1->font();
     titleFont.setPixelSize(13);
@@ -54,36 +55,65 @@ TAboutFrm::TAboutFrm(QWidget* owner) : QDialog(owner) {
     Label1->setFont(titleFont);
     setTextColor(Label1, Qt::blue);
 
-    Label2 = label(this, "Label2", tr("版    本：  V2.3"), 120, 48, 230, 16);
-    Label4 = label(this, "Label4", tr("作    者：  vorn 开发组"), 120, 70, 230, 16);
-    Label5 = label(this, "Label5", tr("技术支持："), 120, 92, 70, 16);
-    Label6 = label(this, "Label6", tr("电话 010-0000-0000"), 190, 92, 160, 16);
+    Label2 = label(this, "Label2", tr("版    本：  V2.3"));
+    // What the program is built on and under which licence it is passed on.
+    Label4 = label(this, "Label4", tr("许    可：  基于 Qt 6 与 GStreamer（LGPL）"));
+    Label4->setWordWrap(true);
+    Label5 = label(this, "Label5", tr("技术支持："));
+    Label6 = label(this, "Label6", contacts.phone);
     QFont numberFont = Label6->font();
     numberFont.setPixelSize(13);
     Label6->setFont(numberFont);
-
-    Label7 = label(this, "Label7", QString::fromLatin1(AboutLinks::supportMail), 120, 114, 230, 16);
+    Label7 = label(this, "Label7", contacts.mail);
     QFont linkFont = Label7->font();
     linkFont.setUnderline(true);
     Label7->setFont(linkFont);
-    lbl1 = label(this, "lbl1", QString::fromLatin1(AboutLinks::supportWeb), 120, 136, 230, 16);
+    lbl1 = label(this, "lbl1", contacts.web);
+    lbl1->setFont(linkFont);
     for (QLabel* link : {Label7, lbl1}) {
         link->setCursor(Qt::PointingHandCursor);
         link->setMouseTracking(true);
         link->installEventFilter(this);
         setTextColor(link, linkColor);
     }
+    // Only what the school has set is shown; nothing made up.
+    Label5->setVisible(!contacts.isEmpty());
+    Label6->setVisible(!contacts.phone.isEmpty());
+    Label7->setVisible(!contacts.mail.isEmpty());
+    lbl1->setVisible(!contacts.web.isEmpty());
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(8, 176, 353, 4);
 
     Button2 = new QPushButton(tr("帮助"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(144, 196, 81, 25);
+    Button2->setToolTip(tr("打开帮助页面（F1）"));
     connect(Button2, &QPushButton::clicked, this, &TAboutFrm::Button2Click);
+
+    auto* lines = new QGridLayout;
+    lines->addWidget(Label1, 0, 0, 1, 2);
+    lines->addWidget(Label2, 1, 0, 1, 2);
+    lines->addWidget(Label4, 2, 0, 1, 2);
+    lines->addWidget(Label5, 3, 0, Qt::AlignTop);
+    auto* contactLines = new QVBoxLayout;
+    contactLines->setSpacing(2);
+    contactLines->addWidget(Label6);
+    contactLines->addWidget(Label7);
+    contactLines->addWidget(lbl1);
+    lines->addLayout(contactLines, 3, 1);
+    lines->setColumnStretch(1, 1);
+    auto* top = new QHBoxLayout;
+    top->addWidget(Image1, 0, Qt::AlignTop);
+    top->addLayout(lines, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addStretch(1);
+    layout->addWidget(Bevel1);
+    layout->addWidget(Button2, 0, Qt::AlignHCenter);
+    // Not resizable; as large as the design, or larger where a bigger font needs it.
+    setFixedSize(sizeHint().expandedTo(QSize(369, 240)));
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();
@@ -125,7 +155,7 @@ void TAboutFrm::Label7MouseLeave() {
 }
 
 void TAboutFrm::Label7Click() {
-    AboutLinks::open(AboutLinks::mailUrl());
+    AboutLinks::open(AboutLinks::mailUrl(m_contacts.mail));
 }
 
 void TAboutFrm::lbl1MouseMove() {
@@ -137,7 +167,7 @@ void TAboutFrm::lbl1MouseLeave() {
 }
 
 void TAboutFrm::lbl1Click() {
-    AboutLinks::open(AboutLinks::webUrl());
+    AboutLinks::open(AboutLinks::webUrl(m_contacts.web));
 }
 
 void TAboutFrm::Button2Click() {

@@ -1,19 +1,22 @@
 #pragma once
 
+#include "shell/AboutLinks.h"
+
 #include <QDialog>
 
 class QFrame;
 class QLabel;
 class QPushButton;
 
-// The About box: title, picture, version, author and support, two links and help.
+// The About box: title, picture, version, licence, the help page and the
+// school's own support contacts (only those it has set).
 class TAboutFrm : public QDialog {
     Q_OBJECT
 public:
     static const QColor linkHoverColor; // dark red
     static const QColor linkColor;      // black
 
-    explicit TAboutFrm(QWidget* owner = nullptr);
+    explicit TAboutFrm(const AboutLinks::Contacts& contacts = {}, QWidget* owner = nullptr);
 
     QLabel* Image1;
     QLabel* Label1;
@@ -33,6 +36,9 @@ public:
     void lbl1MouseLeave();
     void lbl1Click();
     void Button2Click();
+
+private:
+    AboutLinks::Contacts m_contacts;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 
 namespace AboutLinks {
 namespace {
@@ -36,12 +37,23 @@ QUrl helpUrl() {
     return QUrl::fromLocalFile(helpFilePath());
 }
 
-QUrl mailUrl() {
-    return QUrl(QStringLiteral("mailto:") + QLatin1String(supportMail));
+QUrl mailUrl(const QString& mail) {
+    return QUrl(QStringLiteral("mailto:") + mail);
 }
 
-QUrl webUrl() {
-    return QUrl(QLatin1String(supportWeb));
+QUrl webUrl(const QString& web) {
+    return QUrl::fromUserInput(web);
+}
+
+Contacts contactsFromFile(const QString& iniPath) {
+    Contacts c;
+    if (!QFileInfo(iniPath).isFile())
+        return c;
+    QSettings ini(iniPath, QSettings::IniFormat);
+    c.phone = ini.value(QStringLiteral("contact/phone")).toString().trimmed();
+    c.mail = ini.value(QStringLiteral("contact/mail")).toString().trimmed();
+    c.web = ini.value(QStringLiteral("contact/web")).toString().trimmed();
+    return c;
 }
 
 void setOpener(Opener o) {

@@ -3,9 +3,9 @@
 #include "TestDatabase.h"
 #include "app/DeskActivation.h"
 #include "app/QtMessageService.h"
+#include "app/QtTranslations.h"
 #include "app/Unit_main_vorn.h"
 #include "shell/AboutLinks.h"
-#include "app/QtTranslations.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -16,8 +16,8 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
-#include <thread>
 #include <gtest/gtest.h>
+#include <thread>
 
 TEST(QtTexts, StandardButtonsSpeakChineseOnceTheTranslationsAreInstalled) {
     ASSERT_TRUE(installQtTranslations(*qApp)) << "qt6-translations-l10n is not installed";
