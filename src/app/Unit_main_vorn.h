@@ -39,7 +39,7 @@ public:
     static constexpr const char* version = "V2.3";
     // Large enough for every column of today's timetable and a song title of
     // typical length; the window can be resized and maximised from there.
-    static constexpr QSize defaultSize{980, 640};
+    static constexpr QSize defaultSize{1060, 660};
 
     explicit TForm_main_vorn(TDataModule1& dm, QWidget* parent = nullptr);
     ~TForm_main_vorn() override;

@@ -21,6 +21,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -169,6 +170,11 @@ TEST_F(StartupTest, GridShowsEveryColumnWholeAtTheDefaultSizeAndGrowsWithTheWind
     w->show();
     QCoreApplication::processEvents();
     EXPECT_EQ(w->size(), TForm_main_vorn::defaultSize);
+    // No toolbar button is pushed into the overflow menu.
+    for (QToolButton* b : w->ToolBar2->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
+        const bool overflow = b->objectName() == QLatin1String("qt_toolbar_ext_button");
+        EXPECT_EQ(b->isVisible(), !overflow) << qPrintable(b->objectName());
+    }
     QTableView* grid = w->DBGrid1;
     expectColumnsReadable(grid);
     EXPECT_GE(grid->columnWidth(4),
