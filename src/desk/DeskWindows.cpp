@@ -3,6 +3,7 @@
 #include "base/MessageService.h"
 #include "base/Services.h"
 #include "data/ExtraTables.h"
+#include "data/WindowPlace.h"
 #include "desk/CheckRunner.h"
 
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -63,7 +65,10 @@ CheckWindow::CheckWindow(CheckRunner& runner, QWidget* owner)
     layout->addLayout(top);
     layout->addWidget(Label_heading);
     layout->addWidget(List_findings, 1);
-    resize(640, 400);
+    WindowPlace::remember(this, QSize(640, 400));
+    // Esc closes it, as it closes the dialogs.
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &QWidget::close);
     connect(Button_check, &QPushButton::clicked, this, [this] { checkDate(DateEdit_day->date()); });
     connect(&runner, &CheckRunner::finished, this,
             [this](const PreAirCheck::Input& input, const QList<PreAirCheck::Finding>& findings) {
@@ -189,7 +194,10 @@ AsRunLogWindow::AsRunLogWindow(TDataModule1& dm, AsRunLog& log, QWidget* owner)
     layout->addLayout(top);
     layout->addWidget(Grid_log, 1);
     layout->addLayout(bottom);
-    resize(900, 480);
+    WindowPlace::remember(this, QSize(900, 480));
+    // Esc closes it, as it closes the dialogs.
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &QWidget::close);
 
     connect(DateEdit_day, &QDateEdit::dateChanged, this, &AsRunLogWindow::load);
     connect(ComboBox_kind, &QComboBox::currentIndexChanged, this, &AsRunLogWindow::load);

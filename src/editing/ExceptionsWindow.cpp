@@ -3,6 +3,7 @@
 #include "base/MessageService.h"
 #include "base/Services.h"
 #include "data/DataModuleUi.h"
+#include "data/WindowPlace.h"
 #include "data/datamodule.h"
 
 #include <QCloseEvent>
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -78,7 +80,10 @@ ExceptionsWindow::ExceptionsWindow(TDataModule1& dm, QWidget* owner)
     layout->addWidget(Grid_days, 1);
     layout->addLayout(form);
     layout->addLayout(buttons);
-    resize(600, 420);
+    WindowPlace::remember(this, QSize(600, 420));
+    // Esc closes it, as it closes the dialogs.
+    connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated, this,
+            &QWidget::close);
 
     connect(Button_add, &QPushButton::clicked, this, &ExceptionsWindow::addException);
     connect(Button_update, &QPushButton::clicked, this, &ExceptionsWindow::updateSelected);

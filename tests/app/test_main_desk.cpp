@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
+#include <QScreen>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -85,7 +87,16 @@ TEST_F(MainDeskTest, NextUpRowStatesAndShutdownTimesFollowTheDay) {
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().count('\n'), 2);
-    logWindow->close();
+    // It opens inside the screen and Esc closes it, as it closes the dialogs.
+    logWindow->show();
+    EXPECT_TRUE(logWindow->screen()->availableGeometry().contains(logWindow->frameGeometry()));
+    QPointer<QWidget> alive(logWindow);
+    logWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(logWindow));
+    QTest::keyClick(logWindow, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
 }
 
 TEST_F(MainDeskTest, ClockTrustAndTheCheckPanelTellWithoutABox) {
