@@ -13,7 +13,7 @@
 VORN_SANITIZER_HOOK __asan_default_options() {
     // Leaks are reported at exit, outside the suppressed libraries.
     return "detect_leaks=1:check_initialization_order=1:strict_init_order=1:"
-           "detect_stack_use_after_return=1:strict_string_checks=1";
+           "detect_stack_use_after_return=1";
 }
 
 VORN_SANITIZER_HOOK __lsan_default_options() {
