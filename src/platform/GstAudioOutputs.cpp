@@ -52,8 +52,9 @@ QString sinkDescriptionOf(GstDevice* device) {
     QString out;
     if (GstElementFactory* factory = gst_element_get_factory(element)) {
         out = QString::fromUtf8(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)));
-        GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), "device");
-        if (spec && spec->value_type == G_TYPE_STRING) {
+        GParamSpec* deviceProperty =
+            g_object_class_find_property(G_OBJECT_GET_CLASS(element), "device");
+        if (deviceProperty && deviceProperty->value_type == G_TYPE_STRING) {
             gchar* name = nullptr;
             g_object_get(element, "device", &name, nullptr);
             if (name && *name)
