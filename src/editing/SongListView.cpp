@@ -1,9 +1,11 @@
 #include "editing/SongListView.h"
 
 #include "base/MessageService.h"
+#include "editing/PlaylistDialogs.h"
 #include "editing/SongLengths.h"
 #include "editing/SongListBox.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <algorithm>
 
@@ -63,6 +65,29 @@ void SongListView::removeSelected() {
     if (!selected.isEmpty())
         m_list.removeAt(m_box->row(selected.constFirst()));
     show();
+}
+
+void SongListView::addChosenSongs() {
+    const QStringList songs =
+        PlaylistDialogs::current().chooseSongs(m_window, SongList::songStartDir());
+    if (!songs.isEmpty())
+        SongList::rememberSongDir(QFileInfo(songs.constFirst()).absolutePath());
+    append(songs);
+}
+
+bool SongListView::mayClose(const std::function<bool()>& save) {
+    if (!m_list.isModified())
+        return true;
+    switch (msg::service().show(tr("歌曲列表已修改，是否保存？"), tr("提示"),
+                                MessageService::Icon::Question,
+                                MessageService::Buttons::YesNoCancel)) {
+    case MessageService::Answer::Yes:
+        return save();
+    case MessageService::Answer::No:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool SongListView::clearAll() {

@@ -34,6 +34,12 @@ public:
     bool clearAll();
     // 上移 (-1) and 下移 (+1): moves the selected song, which stays selected.
     void moveSelected(int by);
+    // 增加歌曲: the songs the operator picks are appended; the folder is remembered.
+    void addChosenSongs();
+    // Before the window closes: unsaved changes are offered for saving. True
+    // when the window may close (saved, declined, or nothing to save); save
+    // returns false when it did not save.
+    bool mayClose(const std::function<bool()>& save);
 
 signals:
     // The list changed, was loaded or saved: the window updates its title.

@@ -120,11 +120,7 @@ void TForm_lbbj::updateTitle() {
 }
 
 void TForm_lbbj::Button1Click() {
-    const QStringList songs =
-        PlaylistDialogs::current().chooseSongs(this, SongList::songStartDir());
-    if (!songs.isEmpty())
-        SongList::rememberSongDir(QFileInfo(songs.constFirst()).absolutePath());
-    m_view->append(songs);
+    m_view->addChosenSongs();
 }
 
 void TForm_lbbj::Button4Click() {
@@ -182,23 +178,13 @@ void TForm_lbbj::Button3Click() {
 
 void TForm_lbbj::closeEvent(QCloseEvent* event) {
     // Unsaved changes are not dropped without a word: save, drop, or stay.
-    if (m_view->list().isModified()) {
-        switch (msg::service().show(tr("歌曲列表已修改，是否保存？"), tr("提示"),
-                                    MessageService::Icon::Question,
-                                    MessageService::Buttons::YesNoCancel)) {
-        case MessageService::Answer::Yes:
-            saveInPlace();
-            if (m_view->list().isModified()) { // not saved: cancelled or failed
-                event->ignore();
-                return;
-            }
-            break;
-        case MessageService::Answer::No:
-            break;
-        default:
-            event->ignore();
-            return;
-        }
+    const bool mayClose = m_view->mayClose([this] {
+        saveInPlace();
+        return !m_view->list().isModified(); // still modified: cancelled or failed
+    });
+    if (!mayClose) {
+        event->ignore();
+        return;
     }
     QWidget::closeEvent(event);
 }

@@ -122,11 +122,7 @@ void TForm_lb::updateTitle() {
 }
 
 void TForm_lb::Button1Click() {
-    const QStringList songs =
-        PlaylistDialogs::current().chooseSongs(this, SongList::songStartDir());
-    if (!songs.isEmpty())
-        SongList::rememberSongDir(QFileInfo(songs.constFirst()).absolutePath());
-    m_view->append(songs);
+    m_view->addChosenSongs();
 }
 
 void TForm_lb::Button2Click() {
@@ -172,22 +168,9 @@ void TForm_lb::Button4Click() {
 
 void TForm_lb::closeEvent(QCloseEvent* event) {
     // Unsaved changes are not dropped without a word: save, drop, or stay.
-    if (m_view->list().isModified()) {
-        switch (msg::service().show(tr("歌曲列表已修改，是否保存？"), tr("提示"),
-                                    MessageService::Icon::Question,
-                                    MessageService::Buttons::YesNoCancel)) {
-        case MessageService::Answer::Yes:
-            if (!save()) {
-                event->ignore();
-                return;
-            }
-            break;
-        case MessageService::Answer::No:
-            break;
-        default:
-            event->ignore();
-            return;
-        }
+    if (!m_view->mayClose([this] { return save(); })) {
+        event->ignore();
+        return;
     }
     QWidget::closeEvent(event);
 }
