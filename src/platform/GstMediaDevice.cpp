@@ -259,6 +259,17 @@ struct GstMediaDevice::Stream {
     QString builtFor;
     bool fellBack = false;
 
+    // A file opened ahead is held before the sink: its sound is decoded up
+    // to the sink's door but the sink gets nothing (not even the format)
+    // until play. A sink that prerolls holds its sound server stream open
+    // while it waits, and PulseAudio's clock for that stream runs on while
+    // it is corked: the first sound would then be placed as far into the
+    // stream as it was held, so a song cued 3 s ahead would be heard 3 s
+    // late. A sink first fed at play opens its stream then and plays at once.
+    GstPad* heldPad = nullptr; // device's thread only
+    gulong holdProbe = 0;
+    std::atomic<bool> reachedHold{false};
+
     ~Stream() { destroy(); }
 
     // A new reference to the playbin, or null.
@@ -275,6 +286,9 @@ struct GstMediaDevice::Stream {
     void play(int gen, bool fromStart, bool restart);
     void setState(int gen, GstState state, bool rewind);
     void seek(int gen, qint64 ms);
+    void hold();
+    void letGo();
+    GstStateChangeReturn waitHeld();
 
     static GstBusSyncReply onBus(GstBus*, GstMessage* message, gpointer data);
     static void onAboutToFinish(GstElement* playbin, gpointer data);
@@ -417,10 +431,60 @@ void GstMediaDevice::Stream::releaseWaiter() {
     nextDecided.wakeAll();
 }
 
+void GstMediaDevice::Stream::hold() {
+    letGo();
+    GstElement* sink = nullptr;
+    g_object_get(playbin, "audio-sink", &sink, nullptr);
+    if (!sink)
+        return;
+    heldPad = gst_element_get_static_pad(sink, "sink");
+    gst_object_unref(sink);
+    if (!heldPad)
+        return;
+    reachedHold.store(false);
+    holdProbe = gst_pad_add_probe(
+        heldPad, GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM,
+        [](GstPad*, GstPadProbeInfo*, gpointer data) {
+            static_cast<Stream*>(data)->reachedHold.store(true);
+            return GST_PAD_PROBE_OK;
+        },
+        this, nullptr);
+}
+
+void GstMediaDevice::Stream::letGo() {
+    if (!heldPad)
+        return;
+    if (holdProbe)
+        gst_pad_remove_probe(heldPad, holdProbe);
+    holdProbe = 0;
+    gst_object_unref(heldPad);
+    heldPad = nullptr;
+}
+
+GstStateChangeReturn GstMediaDevice::Stream::waitHeld() {
+    // The sink cannot preroll while it is held: the file is ready once its
+    // sound reached the sink, or once the stream settled without feeding
+    // the sink at all (a file without sound), or failed.
+    QDeadlineTimer deadline(kOpenTimeoutMs);
+    for (;;) {
+        const GstStateChangeReturn ret =
+            gst_element_get_state(playbin, nullptr, nullptr, 5 * GST_MSECOND);
+        if (ret != GST_STATE_CHANGE_ASYNC)
+            return ret;
+        if (errored.load())
+            return GST_STATE_CHANGE_FAILURE;
+        if (reachedHold.load())
+            return GST_STATE_CHANGE_SUCCESS;
+        if (deadline.hasExpired())
+            return GST_STATE_CHANGE_ASYNC;
+    }
+}
+
 void GstMediaDevice::Stream::rest() {
     // Brings the stream to READY with every streaming thread of the earlier
     // file stopped; nothing of that file is posted after this.
     releaseWaiter();
+    letGo();
     if (errored.exchange(false)) {
         gst_element_set_state(playbin, GST_STATE_NULL);
         if (gst_element_set_state(playbin, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
@@ -434,6 +498,7 @@ void GstMediaDevice::Stream::rest() {
 
 void GstMediaDevice::Stream::destroy() {
     releaseWaiter();
+    letGo();
     GstElement* bin = nullptr;
     {
         QMutexLocker locked(&elementLock);
@@ -468,9 +533,12 @@ void GstMediaDevice::Stream::open(int gen, const QByteArray& uri, qint64 at, boo
     rest();
     generation.store(gen);
     g_object_set(playbin, "uri", uri.constData(), "volume", volume, nullptr);
+    hold();
     GstStateChangeReturn ret = gst_element_set_state(playbin, GST_STATE_PAUSED);
     if (ret == GST_STATE_CHANGE_ASYNC)
-        ret = gst_element_get_state(playbin, nullptr, nullptr, kOpenTimeoutMs * GST_MSECOND);
+        ret = heldPad
+                  ? waitHeld()
+                  : gst_element_get_state(playbin, nullptr, nullptr, kOpenTimeoutMs * GST_MSECOND);
     bool ok = ret == GST_STATE_CHANGE_SUCCESS || ret == GST_STATE_CHANGE_NO_PREROLL;
     QString why;
     if (ok) {
@@ -492,8 +560,10 @@ void GstMediaDevice::Stream::open(int gen, const QByteArray& uri, qint64 at, boo
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                     at * GST_MSECOND);
         prerolledVolume = volume;
-        if (andPlay)
+        if (andPlay) {
             gst_element_set_state(playbin, GST_STATE_PLAYING);
+            letGo();
+        }
     }
     gchar* file = g_filename_from_uri(uri.constData(), nullptr, nullptr);
     const qint64 frames = ok && file ? mp3LengthFromFrames(QFile::decodeName(file)) : -1;
@@ -529,6 +599,7 @@ void GstMediaDevice::Stream::play(int gen, bool fromStart, bool restart) {
         }
     }
     gst_element_set_state(playbin, GST_STATE_PLAYING);
+    letGo();
 }
 
 void GstMediaDevice::Stream::setState(int gen, GstState state, bool rewind) {
@@ -538,6 +609,8 @@ void GstMediaDevice::Stream::setState(int gen, GstState state, bool rewind) {
         rest();
     else
         gst_element_set_state(playbin, state);
+    if (state == GST_STATE_PLAYING)
+        letGo();
     if (rewind) {
         gst_element_seek_simple(playbin, GST_FORMAT_TIME,
                                 GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), 0);
@@ -553,7 +626,8 @@ void GstMediaDevice::Stream::seek(int gen, qint64 ms) {
     gst_element_seek_simple(playbin, GST_FORMAT_TIME,
                             GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                             ms * GST_MSECOND);
-    gst_element_get_state(playbin, nullptr, nullptr, kOpenTimeoutMs * GST_MSECOND);
+    if (!heldPad) // a held stream settles only once it plays
+        gst_element_get_state(playbin, nullptr, nullptr, kOpenTimeoutMs * GST_MSECOND);
     owner->post([index = index, gen, ms](GstMediaDevice* d) {
         Slot& slot = *d->m_slots[index];
         if (slot.generation == gen && slot.seekTarget == ms)

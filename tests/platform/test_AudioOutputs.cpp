@@ -1,8 +1,10 @@
+#include "MonitorRecorder.h"
 #include "PrivatePulse.h"
 #include "ToneFiles.h"
 #include "platform/GstAudioOutputs.h"
 #include "platform/GstMediaDevice.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -202,4 +204,46 @@ TEST_F(AudioOutputsTest, DefaultOutputComesBackFromTheSilentFallback) {
         qunsetenv("PULSE_SERVER");
     else
         qputenv("PULSE_SERVER", oldServer);
+}
+
+TEST_F(AudioOutputsTest, ASongHeldReadyIsHeardAsSoonAsItIsStarted) {
+    // A song readied ahead (cued for a timetable entry, or opened in the
+    // player) and started a while later must sound at once, not after as
+    // long as it was held; nothing of it may sound before it is started.
+    if (!monitorRecorderAvailable())
+        GTEST_SKIP() << "pulseaudio, pactl or parec is not installed";
+    PrivatePulse pulse;
+    ASSERT_TRUE(pulse.start());
+    OwnOutput own(QStringLiteral("pulsesink server=\"%1\"").arg(pulse.server()));
+    ASSERT_TRUE(tone::writeWav(path("held.wav"), 800, 44100, 1, 600.0, 0.6));
+    QElapsedTimer mono;
+    mono.start();
+    MonitorRecorder recorder(pulse);
+    ASSERT_TRUE(recorder.start(mono));
+    GstMediaDevice device;
+    QSignalSpy finished(&device, &MediaDevice::finished);
+
+    ASSERT_TRUE(device.cue(path("held.wav"), 1000));
+    QTest::qWait(1500);
+    const qint64 cuedAt = mono.nsecsElapsed();
+    ASSERT_TRUE(device.playCued(true));
+    ASSERT_TRUE(finished.wait(6000));
+
+    ASSERT_TRUE(device.open(path("held.wav")));
+    QTest::qWait(1500);
+    const qint64 openedAt = mono.nsecsElapsed();
+    ASSERT_TRUE(device.play(true));
+    ASSERT_TRUE(finished.wait(6000));
+    QTest::qWait(300);
+    recorder.stop();
+
+    // The bound is generous for a loaded machine; held streams used to
+    // start as late as they were held (1500 ms here).
+    const qint64 first = recorder.firstSoundAfter(0);
+    ASSERT_GE(first, 0);
+    EXPECT_GE(first, cuedAt - 20 * 1000000LL) << "sound before the cued song was started";
+    EXPECT_LT((first - cuedAt) / 1000000, 600);
+    const qint64 second = recorder.firstSoundAfter(openedAt - 20 * 1000000LL);
+    ASSERT_GE(second, 0);
+    EXPECT_LT((second - openedAt) / 1000000, 600);
 }
