@@ -483,10 +483,13 @@ GstStateChangeReturn GstMediaDevice::Stream::waitHeld() {
 void GstMediaDevice::Stream::rest() {
     // Brings the stream to READY with every streaming thread of the earlier
     // file stopped; nothing of that file is posted after this.
+    // A held stream is let go only once stopped: sound let through to a
+    // sink that is being taken down (its server may be gone) would fail in
+    // the name of the file.
     releaseWaiter();
-    letGo();
     if (errored.exchange(false)) {
         gst_element_set_state(playbin, GST_STATE_NULL);
+        letGo();
         if (gst_element_set_state(playbin, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
             owner->post([](GstMediaDevice* d) {
                 d->reportOutput(tr("声音输出设备无法打开，广播将没有声音！"));
@@ -494,11 +497,11 @@ void GstMediaDevice::Stream::rest() {
         return;
     }
     gst_element_set_state(playbin, GST_STATE_READY);
+    letGo();
 }
 
 void GstMediaDevice::Stream::destroy() {
     releaseWaiter();
-    letGo();
     GstElement* bin = nullptr;
     {
         QMutexLocker locked(&elementLock);
@@ -508,6 +511,7 @@ void GstMediaDevice::Stream::destroy() {
     if (!bin)
         return;
     gst_element_set_state(bin, GST_STATE_NULL);
+    letGo();
     GstBus* bus = gst_element_get_bus(bin);
     gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
     gst_object_unref(bus);
@@ -835,6 +839,9 @@ void GstMediaDevice::handleMessage(int index, int gen, GstMessage* message) {
         g_free(debug);
         if (isAudioOutput(GST_MESSAGE_SRC(message))) {
             outputLost(slot, text);
+        } else if (slot.outputLost) {
+            // The file's data stopped because the output went; the file is
+            // tried again with the output.
         } else if (!slot.ready) {
             slotFailed(slot, why, text);
         } else if (slot.mode == Mode::Playing || slot.mode == Mode::Paused) {

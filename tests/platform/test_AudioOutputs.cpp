@@ -247,3 +247,24 @@ TEST_F(AudioOutputsTest, ASongHeldReadyIsHeardAsSoonAsItIsStarted) {
     ASSERT_GE(second, 0);
     EXPECT_LT((second - openedAt) / 1000000, 600);
 }
+
+TEST_F(AudioOutputsTest, ASongHeldReadyWhileTheSoundServerRestartsStillPlays) {
+    // The server goes away and comes back while a song waits for its second:
+    // it is the output that failed, not the file.
+    if (!PrivatePulse::available())
+        GTEST_SKIP() << "pulseaudio is not installed";
+    PrivatePulse pulse;
+    ASSERT_TRUE(pulse.start());
+    OwnOutput own(QStringLiteral("pulsesink server=\"%1\"").arg(pulse.server()));
+    ASSERT_TRUE(tone::writeWav(path("held.wav"), 800, 44100, 1, 600.0, 0.6));
+    GstMediaDevice device;
+    QSignalSpy finished(&device, &MediaDevice::finished);
+    QSignalSpy failed(&device, &MediaDevice::failed);
+    ASSERT_TRUE(device.cue(path("held.wav"), 1000));
+    QTest::qWait(500);
+    pulse.kill();
+    ASSERT_TRUE(pulse.start());
+    ASSERT_TRUE(device.playCued(true));
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(failed.count(), 0);
+}
