@@ -1,5 +1,6 @@
 // CPU time and memory of the playback device: first idle, then playing an
-// MP3 file. Usage: bench_playback_resources [seconds]   (default 60 per phase;
+// MP3 file, and next to it gst-launch-1.0 playing the same file to the same
+// output for as long. Usage: bench_playback_resources [seconds]   (default 60 per phase;
 // the environment variable VORN_BENCH_SECONDS works too). The sound goes to
 // the usual output, or to VORN_AUDIO_SINK when it is set.
 #include "platform/GstMediaDevice.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 struct Usage {
@@ -81,6 +83,21 @@ bool writeMusic(const QString& path, int seconds) {
     }
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(b) == b.size();
+}
+
+// CPU time (user + system, ms) a child process has used so far, from
+// /proc/PID/stat; -1 when it cannot be read.
+double childCpuMs(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // The fields after the command name, which is in parentheses.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    return (fields[11].toDouble() + fields[12].toDouble()) * 1000.0 / ticks;
 }
 
 void runEventLoop(int seconds) {
@@ -159,5 +176,29 @@ int main(int argc, char** argv) {
     report("playing", idleEnd, playEnd, seconds);
     std::printf("song length %lld ms, %d complete passes, position at the end %lld ms\n",
                 static_cast<long long>(length), plays, static_cast<long long>(position));
+
+    // The reference: gst-launch-1.0 playing the same song to the same output,
+    // for as long as the song lasts (at most the same time).
+    const int referenceSeconds = qMin(seconds, songSeconds - 1);
+    QStringList launch{QStringLiteral("-q"), QStringLiteral("playbin"),
+                       QStringLiteral("uri=file://") + song};
+    if (!sink.isEmpty())
+        launch << QStringLiteral("audio-sink=") + QString::fromUtf8(sink);
+    QProcess reference;
+    reference.start(QStringLiteral("gst-launch-1.0"), launch);
+    if (!reference.waitForStarted(5000)) {
+        std::printf("gst-launch-1.0 could not be started: no reference\n");
+        return 0;
+    }
+    runEventLoop(referenceSeconds);
+    const double used = childCpuMs(reference.processId());
+    reference.kill();
+    reference.waitForFinished(5000);
+    if (used < 0)
+        std::printf("gst-launch-1.0 ended early: no reference\n");
+    else
+        std::printf("gst-launch-1.0 playing %4d s   cpu %8.1f ms (%5.2f %% of one core; vorn "
+                    "above: playing)\n",
+                    referenceSeconds, used, used / (referenceSeconds * 10.0));
     return 0;
 }

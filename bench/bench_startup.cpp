@@ -1,0 +1,129 @@
+// Start-up to first paint: the program's main window next to a bare Qt
+// window, each started as a new process several times (VORN_BENCH_RUNS,
+// default 5). The moment of the first paint is read from Qt's own painting
+// log on the child's error output: the first flush of the window to the
+// screen. Needs an X display (for example `Xvfb :12 &` and DISPLAY=:12).
+// The program runs with a fresh database in a temporary home of its own and
+// a fake audio sink; nothing of the user's own settings is touched.
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+// Milliseconds from starting `program` until it first flushes a top-level
+// window named `window` to the screen, or -1.
+double firstPaintMs(const QString& program, const QStringList& args, QProcessEnvironment env,
+                    const QString& window) {
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.widgets.painting=true"));
+    env.insert(QStringLiteral("QT_MESSAGE_PATTERN"), QStringLiteral("%{category}|%{message}"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    QByteArray seen;
+    bool ours = false;
+    double ms = -1;
+    QElapsedTimer clock;
+    QObject::connect(&child, &QProcess::readyReadStandardError, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        seen += child.readAllStandardError();
+        qsizetype end;
+        while (ms < 0 && (end = seen.indexOf('\n')) >= 0) {
+            const QByteArray line = seen.left(end);
+            seen.remove(0, end + 1);
+            if (line.contains("of top level") && line.contains(window.toUtf8()))
+                ours = true;
+            else if (ours && line.contains("Painting and flushing"))
+                ms = double(now) / 1e6;
+        }
+    });
+    clock.start();
+    child.start(program, args);
+    if (!child.waitForStarted(5000))
+        return -1;
+    QElapsedTimer limit;
+    limit.start();
+    while (ms < 0 && limit.elapsed() < 20000 && child.state() == QProcess::Running)
+        child.waitForReadyRead(100);
+    child.kill();
+    child.waitForFinished(5000);
+    return ms;
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
+}
+
+void print(const char* what, const std::vector<double>& runs, int tried) {
+    std::printf("%-28s %zu of %d painted, p50 %.0f ms, max %.0f ms\n", what, runs.size(), tried,
+                percentile(runs, 0.5),
+                runs.empty() ? -1.0 : *std::max_element(runs.begin(), runs.end()));
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && QByteArray(argv[1]) == "--bare-window") {
+        QApplication app(argc, argv);
+        QWidget window;
+        window.setObjectName(QStringLiteral("bareWindow"));
+        window.resize(800, 600);
+        window.show();
+        QTimer::singleShot(20000, &app, &QApplication::quit);
+        return app.exec();
+    }
+    QCoreApplication app(argc, argv);
+    std::printf("\n[start-up to first paint]\n");
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::printf("skipped: no X display (start Xvfb and set DISPLAY)\n");
+        return 0;
+    }
+    bool ok = false;
+    int runs = qEnvironmentVariableIntValue("VORN_BENCH_RUNS", &ok);
+    if (!ok || runs < 1)
+        runs = 5;
+    const QString vorn = QStringLiteral(VORN_EXECUTABLE);
+
+    std::vector<double> ours;
+    std::vector<double> bare;
+    for (int i = 0; i < runs; ++i) {
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("VORN_HOME"), home.filePath(QStringLiteral("vorn")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        env.insert(
+            QStringLiteral("VORN_INSTANCE_KEY"),
+            QStringLiteral("bench-startup-%1-%2").arg(QCoreApplication::applicationPid()).arg(i));
+        env.insert(QStringLiteral("VORN_MESSAGES"), QStringLiteral("stderr"));
+        env.insert(QStringLiteral("VORN_AUDIO_SINK"), QStringLiteral("fakesink sync=true"));
+        QDir(home.path()).mkpath(QStringLiteral("vorn"));
+        QProcess init;
+        init.setProcessEnvironment(env);
+        init.start(vorn,
+                   {QStringLiteral("--init-db"), home.filePath(QStringLiteral("vorn/gsk.db"))});
+        init.waitForFinished(10000);
+        const double v = firstPaintMs(vorn, {}, env, QStringLiteral("TForm_main_vorn"));
+        if (v >= 0)
+            ours.push_back(v);
+        const double b =
+            firstPaintMs(QCoreApplication::applicationFilePath(), {QStringLiteral("--bare-window")},
+                         env, QStringLiteral("bareWindow"));
+        if (b >= 0)
+            bare.push_back(b);
+    }
+    print("vorn main window:", ours, runs);
+    print("bare Qt window (reference):", bare, runs);
+    return 0;
+}
