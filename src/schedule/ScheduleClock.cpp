@@ -6,6 +6,7 @@
 #include "settings/ShutdownCountdown.h"
 
 #include <QList>
+#include <QPointer>
 
 ScheduleClock::ScheduleClock(TDataModule1& dm, QObject* parent) : QObject(parent), m_dm(dm) {}
 
@@ -171,9 +172,10 @@ void ScheduleClock::StartShutdown() {
         m_countdownLauncher();
         return;
     }
-    QString error;
-    if (!ClosePC(&error))
-        msg::error(tr("无法关闭计算机：%1").arg(error));
+    ClosePC([self = QPointer<ScheduleClock>(this)](bool ok, const QString& error) {
+        if (self && !ok)
+            msg::error(tr("无法关闭计算机：%1").arg(error));
+    });
 }
 
 void ScheduleClock::LoadTodayTimetable() {

@@ -2,18 +2,23 @@
 
 #include "base/Services.h"
 
-bool ClosePC(QString* error) {
+#include <QPointer>
+
+void ClosePC(PowerControl::Result done) {
     PowerControl* power = Services::power();
     if (!power) {
-        if (error)
-            *error = QObject::tr("本机没有可用的关机功能");
-        return false;
+        if (done)
+            done(false, QObject::tr("本机没有可用的关机功能"));
+        return;
     }
-    QString text;
-    const bool ok = power->powerOff(&text);
-    if (!ok && error)
-        *error = text.isEmpty() ? QObject::tr("关机请求被拒绝") : text;
-    return ok;
+    power->powerOff([done = std::move(done)](bool ok, const QString& error) {
+        if (!done)
+            return;
+        if (ok)
+            done(true, QString());
+        else
+            done(false, error.isEmpty() ? QObject::tr("关机请求被拒绝") : error);
+    });
 }
 
 ShutdownCountdown::ShutdownCountdown(QObject* parent)
@@ -28,13 +33,20 @@ void ShutdownCountdown::tick() {
             m_interval = retryInterval;
             emit intervalChanged(m_interval);
         }
+        if (m_powerOffPending)
+            return; // the last request is still unanswered
         ++m_attempts;
-        QString error;
-        if (ClosePC(&error)) {
-            m_lastError.clear();
-        } else {
-            m_lastError = error;
-            emit powerOffFailed(error);
-        }
+        m_powerOffPending = true;
+        ClosePC([self = QPointer<ShutdownCountdown>(this)](bool ok, const QString& error) {
+            if (!self)
+                return; // cancelled meanwhile
+            self->m_powerOffPending = false;
+            if (ok) {
+                self->m_lastError.clear();
+            } else {
+                self->m_lastError = error;
+                emit self->powerOffFailed(error);
+            }
+        });
     }
 }

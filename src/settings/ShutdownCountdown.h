@@ -1,16 +1,20 @@
 #pragma once
 
+#include "platform/PowerControl.h"
+
 #include <QObject>
 #include <QString>
 
-// Switches the machine off through the installed power control. False with a
-// readable text when it was refused or no power control is installed.
-bool ClosePC(QString* error = nullptr);
+// Asks the installed power control to switch the machine off and returns at
+// once. `done` hears the answer later: false with a readable text when it was
+// refused, or at once when no power control is installed.
+void ClosePC(PowerControl::Result done = {});
 
 // The counting of the shutdown countdown window. The seconds left live in the
 // text of its number label, read back and decremented at every timer tick;
 // at 0 the timer slows to once a minute and the power-off is tried, and again
-// every minute (-1, -2, …) until the window is closed.
+// every minute (-1, -2, …) until the window is closed. The answer of an
+// attempt arrives later; no new attempt starts while one is unanswered.
 class ShutdownCountdown : public QObject {
     Q_OBJECT
 public:
@@ -32,11 +36,13 @@ signals:
     void labelChanged(const QString& text);
     void intervalChanged(int ms);
     // The power-off was refused (the next attempt comes a minute later).
+    // Comes from the event loop, after the tick that asked.
     void powerOffFailed(const QString& error);
 
 private:
     QString m_label;
     int m_interval = tickInterval;
     int m_attempts = 0;
+    bool m_powerOffPending = false;
     QString m_lastError;
 };

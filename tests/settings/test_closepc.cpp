@@ -42,9 +42,39 @@ TEST(ShutdownCountdown, RefusedPowerOffIsRetriedEveryMinuteAndReported) {
 TEST(ShutdownCountdown, NoPowerControlInstalledIsARefusalNotACrash) {
     Services::setPower(nullptr);
     QString error;
-    EXPECT_FALSE(ClosePC(&error));
+    bool answered = false;
+    ClosePC([&](bool ok, const QString& text) {
+        answered = true;
+        EXPECT_FALSE(ok);
+        error = text;
+    });
+    EXPECT_TRUE(answered);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(ClosePC());
+    ClosePC();
+}
+
+TEST(ShutdownCountdown, SlowAnswerNeitherHoldsTheCountNorDoublesTheRequest) {
+    FakePowerControl power;
+    power.hold = true;
+    power.accept = false;
+    {
+        ShutdownCountdown countdown;
+        QSignalSpy spy(&countdown, &ShutdownCountdown::powerOffFailed);
+        for (int i = 0; i < 30; ++i)
+            countdown.tick();
+        ASSERT_EQ(power.calls, 1);
+        EXPECT_TRUE(spy.isEmpty()); // nothing known yet
+        countdown.tick();           // a minute on, still unanswered: no second request
+        EXPECT_EQ(countdown.labelText(), QStringLiteral("-1"));
+        EXPECT_EQ(power.calls, 1);
+        power.answerHeld();
+        ASSERT_EQ(spy.count(), 1);
+        EXPECT_EQ(countdown.lastError(), power.refusal);
+        countdown.tick();
+        EXPECT_EQ(power.calls, 2);
+    }
+    // The window was closed before the answer came: nobody is told.
+    power.answerHeld();
 }
 
 TEST(Form_closepc, WindowCountsDownAndPowersOffAtZero) {
