@@ -17,6 +17,7 @@
 #include "editing/Unit_lbch.h"
 #include "editing/Unit_sjbp.h"
 #include "editing/Unit_sjsj.h"
+#include "player/RecordingTake.h"
 #include "player/Unit_player.h"
 #include "schedule/ScheduleClock.h"
 #include "schedule/ScheduledPlayback.h"
@@ -41,6 +42,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QShortcut>
 #include <QSlider>
@@ -399,6 +401,8 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     TrayIcon1->setIconIndex(0);
     TrayIcon1->OnClick = [this] { TrayIcon1Click(); };
     TrayIcon1->loaded();
+    // However the program is ended, the day is wound up before it goes.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { endTheDay(); });
 
     // "添加到播放列表" of the song search: the newest player, or a new one.
     TForm_findsong::setPlaylistSink([this](const QString& path) {
@@ -699,6 +703,27 @@ void TForm_main_vorn::bringToFront() {
 
 void TForm_main_vorn::N2Click() {
     close();
+}
+
+void TForm_main_vorn::endTheDay(int takesLimitMs) {
+    // The schedule stops first; only then may anything be waited for.
+    Timer1->stop();
+    Timer_process->stop();
+    m_playback->StopEntryPlayback();
+    TrayIcon1->setVisible(false);
+    hide();
+    // Every other window closes as if the operator closed it: a player that
+    // is recording saves its take under the date and time.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible())
+            windows << w;
+    for (const QPointer<QWidget>& w : windows)
+        if (w)
+            w->close();
+    if (!RecordingTake::finishAll(takesLimitMs))
+        qWarning("vorn: a recording was still being saved when the program ended; "
+                 "its sound is kept in the temporary folder");
 }
 
 void TForm_main_vorn::createMediaPlayer() {

@@ -121,6 +121,12 @@ public:
     // Left click on the notification-area icon: into the tray, or back.
     void TrayIcon1Click();
     void N2Click();
+    // The program is ending (connected to the application's aboutToQuit):
+    // the schedule and the scheduled sound stop, every other window is
+    // closed as the operator would close it, and recordings being saved get
+    // up to takesLimitMs to become their MP3 files.
+    static constexpr int takesLimitMs = 30000;
+    void endTheDay(int takesLimitMs = TForm_main_vorn::takesLimitMs);
     // Out of the tray (or from under other windows) to the front: another
     // start of the program asked for the desk.
     void bringToFront();

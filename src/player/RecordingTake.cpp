@@ -6,13 +6,29 @@
 #include "player/WavFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryFile>
+#include <QTimer>
+#include <algorithm>
 
-RecordingTake::RecordingTake(QObject* parent) : QObject(parent) {}
+namespace {
+// Every take alive, wherever it hangs.
+QSet<RecordingTake*>& liveTakes() {
+    static QSet<RecordingTake*> takes;
+    return takes;
+}
+} // namespace
+
+RecordingTake::RecordingTake(QObject* parent) : QObject(parent) {
+    liveTakes().insert(this);
+}
 
 RecordingTake::~RecordingTake() {
+    liveTakes().remove(this);
     // A take ended with the program: a recording in progress is kept as it
     // stands, a finished one was converted already.
     if (m_stage == Stage::Recording || m_stage == Stage::Stopping) {
@@ -61,6 +77,48 @@ bool RecordingTake::start(QString* error) {
     return true;
 }
 
+void RecordingTake::end() {
+    m_ended = true;
+    deleteLater();
+}
+
+bool RecordingTake::isFinishing() const {
+    if (m_ended)
+        return false;
+    switch (m_stage) {
+    case Stage::Stopping:
+    case Stage::Converting:
+    case Stage::Discarded:
+        return true;
+    case Stage::Stopped:
+        return !m_target.isEmpty();
+    default:
+        return false; // still recording with nowhere to go, or over
+    }
+}
+
+bool RecordingTake::finishAll(int limitMs) {
+    const auto finishing = [] {
+        const QSet<RecordingTake*>& takes = liveTakes();
+        return std::any_of(takes.begin(), takes.end(),
+                           [](const RecordingTake* take) { return take->isFinishing(); });
+    };
+    QElapsedTimer waited;
+    waited.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!finishing() || waited.elapsed() >= limitMs)
+            loop.quit();
+    });
+    if (finishing()) {
+        poll.start();
+        loop.exec();
+    }
+    return !finishing();
+}
+
 qint64 RecordingTake::position() const {
     return m_recorder ? m_recorder->position() : 0;
 }
@@ -78,7 +136,7 @@ void RecordingTake::recorderStopped(bool ok) {
         m_stage = Stage::Failed;
         removeWav();
         emit startFailed(m_recorder->errorString());
-        deleteLater();
+        end();
         return;
     }
     if (!ok && m_stage == Stage::Recording)
@@ -86,7 +144,7 @@ void RecordingTake::recorderStopped(bool ok) {
     m_finalised = WavFile::finalise(m_wavFile);
     if (m_stage == Stage::Discarded) {
         removeWav();
-        deleteLater();
+        end();
         return;
     }
     if (m_stage == Stage::Recording || m_stage == Stage::Stopping)
@@ -116,7 +174,7 @@ void RecordingTake::discard() {
     if (was == Stage::Stopping)
         return;
     removeWav();
-    deleteLater();
+    end();
 }
 
 void RecordingTake::convert() {
@@ -147,7 +205,7 @@ void RecordingTake::conversionDone(bool ok, const QString& error) {
     m_stage = Stage::Done;
     removeWav();
     emit finished(true, m_target);
-    deleteLater();
+    end();
 }
 
 void RecordingTake::fail(const QString& why) {
@@ -156,7 +214,7 @@ void RecordingTake::fail(const QString& why) {
     qWarning("vorn: recording not saved (%s); the take is kept in %s", qUtf8Printable(why),
              qUtf8Printable(m_wavFile));
     emit finished(false, m_target);
-    deleteLater();
+    end();
     msg::error(tr("保存声音文件出错!"));
 }
 

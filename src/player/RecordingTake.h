@@ -37,6 +37,14 @@ public:
     void discard();
 
     Stage stage() const { return m_stage; }
+
+    // Whether the take is on its way to its MP3 (or to being dropped): it
+    // needs the event loop a little longer before the program may end.
+    bool isFinishing() const;
+    // For the program's end, once nothing else is left to run: turns the
+    // event loop until no take is finishing any more, or limitMs have passed.
+    // True when every take got to its end.
+    static bool finishAll(int limitMs);
     QString wavFile() const { return m_wavFile; }
     QString target() const { return m_target; }
 
@@ -56,11 +64,14 @@ private:
     void conversionDone(bool ok, const QString& error);
     void fail(const QString& why);
     void removeWav();
+    // The take is over and goes.
+    void end();
 
     Stage m_stage = Stage::New;
     QString m_wavFile;
     QString m_target;
     bool m_finalised = false;
+    bool m_ended = false;
     std::unique_ptr<SoundRecorder> m_recorder;
     std::unique_ptr<Mp3Encoder> m_encoder;
 };

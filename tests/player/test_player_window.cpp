@@ -28,6 +28,7 @@
 #include <QSlider>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -317,4 +318,41 @@ TEST_F(PlayerWindowTest, TheToolbarButtonOpensANewPlayerEachTime) {
     players << Form_player;
     EXPECT_EQ(Form_player->ListBox3->count(), 4);
     delete search.data();
+}
+
+TEST_F(PlayerWindowTest, QuittingTheDeskSavesTheTakeOfARecordingPlayerBeforeTheEnd) {
+    QTemporaryDir tmp;
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.path().toLocal8Bit());
+    db.setSetting("常用乐曲路径", music.path());
+    TForm_main_vorn desk(db.dm());
+    desk.ToolButton2->click();
+    QPointer<TForm_player> player = Form_player;
+    ASSERT_NE(player, nullptr);
+    players << player;
+    player->SpeedButton1->click();
+    recording.recorders.last()->record(300);
+    const QString wav = recording.recorders.last()->m_file;
+
+    // The encoder takes its time; the quit path must wait for it.
+    QTimer encoding;
+    QObject::connect(&encoding, &QTimer::timeout, [&] {
+        for (FakeMp3Encoder* e : recording.encoders)
+            if (e && e->isRunning())
+                e->finish(true);
+    });
+    encoding.start(200);
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit); // the tray's "退出" ends the same way
+    qApp->exec();
+
+    EXPECT_FALSE(desk.Timer1->isActive());
+    EXPECT_FALSE(desk.Timer_process->isActive());
+    EXPECT_TRUE(player.isNull() || !player->isVisible());
+    const QStringList saved = QDir(music.path()).entryList({"录音 *.mp3"}, QDir::Files);
+    EXPECT_EQ(saved.size(), 1);
+    EXPECT_FALSE(QFile::exists(wav));
+    if (oldTmp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", oldTmp);
 }

@@ -1,7 +1,11 @@
 // Recording through GStreamer with a test tone standing in for the
 // microphone, and the conversion by the LAME encoder.
+#include "RecordingMessageService.h"
 #include "ToneFiles.h"
+#include "base/Services.h"
 #include "platform/GstSoundRecorder.h"
+#include "player/PlayerCore.h"
+#include "player/RecordingTake.h"
 #include "player/WavFile.h"
 
 #include <QDir>
@@ -227,4 +231,45 @@ TEST(Recorder, AnInputThatRefusesToOpenEndsTheTakeWithoutWaiting) {
     EXPECT_FALSE(recorder.isRecording());
     EXPECT_FALSE(recorder.errorString().isEmpty());
     EXPECT_EQ(QFileInfo(wav).size(), 44); // the header, nothing else
+}
+
+TEST(Recorder, ATakeStillRecordingWhenThePlayerClosesAtTheEndBecomesItsMp3) {
+    if (QStandardPaths::findExecutable("lame").isEmpty())
+        GTEST_SKIP() << "lame is not installed";
+    TestToneInput input;
+    RecordingMessageService messages;
+    QTemporaryDir tmp, music;
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.path().toLocal8Bit());
+    Services::setSoundRecorderFactory(
+        [](QObject* parent) { return std::make_unique<GstSoundRecorder>(parent); });
+    Services::setMp3EncoderFactory(
+        [](QObject* parent) { return std::make_unique<LameMp3Encoder>(parent); });
+    {
+        PlayerCore player(nullptr);
+        ASSERT_TRUE(player.startRecording());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                player.tick();
+                return player.display().trackPosition >= 1000;
+            },
+            10000));
+        player.closing(music.path()); // the window goes as the program ends
+    }
+    EXPECT_TRUE(RecordingTake::finishAll(30000));
+    Services::setSoundRecorderFactory({});
+    Services::setMp3EncoderFactory({});
+    if (oldTmp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", oldTmp);
+
+    const QStringList saved = QDir(music.path()).entryList(QDir::Files | QDir::Hidden);
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_TRUE(saved.first().startsWith(QStringLiteral("录音 ")));
+    EXPECT_TRUE(saved.first().endsWith(QStringLiteral(".mp3")));
+    EXPECT_GT(discoveredDurationMs(music.filePath(saved.first())), 900);
+    EXPECT_TRUE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).isEmpty())
+        << "the temporary WAV is removed";
+    EXPECT_TRUE(messages.shown().isEmpty());
 }
