@@ -60,12 +60,8 @@
 TForm_main_vorn* Form_main_vorn = nullptr;
 
 namespace {
-// An icon of the desktop's theme by its freedesktop name, or our own where
-// the theme has none (a bare system).
-QIcon themedIcon(const char* themeName, const char* ownName) {
-    return QIcon::fromTheme(
-        QLatin1String(themeName),
-        QIcon(QStringLiteral(":/vorn/icons/%1.png").arg(QLatin1String(ownName))));
+QIcon ownIcon(const char* name) {
+    return QIcon(QStringLiteral(":/vorn/icons/%1.png").arg(QLatin1String(name)));
 }
 
 QToolButton* toolButton(QToolBar* bar, const char* name, const QString& caption,
@@ -177,21 +173,26 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     barLayout->addWidget(ToolBar2);
     ToolBar2->setIconSize(QSize(20, 20));
     ToolButton5 = toolButton(ToolBar2, "ToolButton5", tr("时间表编辑"), tr("时间表编辑"),
-                             themedIcon("x-office-calendar", "timetable"));
+                             ownIcon("timetable"));
+    m_themedButtons.append({ToolButton5, "x-office-calendar"});
     ToolButton10 = toolButton(ToolBar2, "ToolButton10", tr("歌曲列表编辑"),
-                              tr("歌曲列表(内容为一些歌名集合的文件)编辑"),
-                              themedIcon("audio-x-generic", "playlist"));
+                              tr("歌曲列表(内容为一些歌名集合的文件)编辑"), ownIcon("playlist"));
+    m_themedButtons.append({ToolButton10, "audio-x-generic"});
     ToolButton1 = toolButton(ToolBar2, "ToolButton1", tr("时间表设置"), tr("设置各天对应的时间表"),
-                             themedIcon("preferences-system-time", "weekdays"));
+                             ownIcon("weekdays"));
+    m_themedButtons.append({ToolButton1, "preferences-system-time"});
     ToolButton13 = toolButton(ToolBar2, "ToolButton13", tr("密码设置"), tr("设置和修改密码"),
-                              themedIcon("dialog-password", "password"));
-    ToolButton14 =
-        toolButton(ToolBar2, "ToolButton14", tr("系统设置"), tr("自启动、定时关机、控制音量等设置"),
-                   themedIcon("preferences-system", "settings"));
+                              ownIcon("password"));
+    m_themedButtons.append({ToolButton13, "dialog-password"});
+    ToolButton14 = toolButton(ToolBar2, "ToolButton14", tr("系统设置"),
+                              tr("自启动、定时关机、控制音量等设置"), ownIcon("settings"));
+    m_themedButtons.append({ToolButton14, "preferences-system"});
     ToolButton2 = toolButton(ToolBar2, "ToolButton2", tr("常用乐曲播放"), tr("音乐播放器"),
-                             themedIcon("multimedia-player", "player"));
-    ToolButton3 = toolButton(ToolBar2, "ToolButton3", tr("关于"), tr("作者相关信息"),
-                             themedIcon("help-about", "about"));
+                             ownIcon("player"));
+    m_themedButtons.append({ToolButton2, "multimedia-player"});
+    ToolButton3 =
+        toolButton(ToolBar2, "ToolButton3", tr("关于"), tr("作者相关信息"), ownIcon("about"));
+    m_themedButtons.append({ToolButton3, "help-about"});
     connect(ToolButton5, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton5Click);
     connect(ToolButton10, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton10Click);
     connect(ToolButton1, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton1Click);
@@ -205,7 +206,8 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     dateFont.setPixelSize(12);
     Label_date->setFont(dateFont);
     Label_date->setAlignment(Qt::AlignCenter);
-    Label_time = label(this, "Label_time", QStringLiteral("20:21:00"));
+    Label_time = label(this, "Label_time",
+                       Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
     QFont timeFont(QStringLiteral("Serif"));
     timeFont.setPixelSize(28);
     timeFont.setBold(true);
@@ -269,7 +271,8 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     SpeedButton1 = new QToolButton(m_playingPane);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setAutoRaise(true);
-    SpeedButton1->setIcon(themedIcon("media-playback-stop", "stop"));
+    SpeedButton1->setIcon(ownIcon("stop"));
+    m_themedButtons.append({SpeedButton1, "media-playback-stop"});
     SpeedButton1->setIconSize(QSize(16, 16));
     SpeedButton1->setToolTip(tr("停止自动播放歌曲"));
     for (QWidget* w : {static_cast<QWidget*>(TrackBar2), static_cast<QWidget*>(SpeedButton1)}) {
@@ -468,7 +471,46 @@ bool TForm_main_vorn::FormCreate() {
         ApplyStartupVolume(*volume);
     if (!m_deviceProblem.isEmpty())
         msg::error(m_deviceProblem);
+    useThemeIcons();
     return true;
+}
+
+void TForm_main_vorn::useThemeIcons() {
+    for (const auto& [button, themeName] : std::as_const(m_themedButtons)) {
+        const QIcon themed = QIcon::fromTheme(QLatin1String(themeName));
+        if (!themed.isNull())
+            button->setIcon(themed);
+    }
+    m_themedButtons.clear();
+}
+
+void TForm_main_vorn::startOnceShown() {
+    m_startPending = true;
+    m_startFallback = new QTimer(this);
+    m_startFallback->setSingleShot(true);
+    connect(m_startFallback, &QTimer::timeout, this, &TForm_main_vorn::startNow);
+    m_startFallback->start(startFallbackMs);
+}
+
+void TForm_main_vorn::startNow() {
+    if (!m_startPending)
+        return;
+    m_startPending = false;
+    m_startFallback->stop();
+    if (!FormCreate()) {
+        emit startFailed();
+        return;
+    }
+    m_started = true;
+    if (isVisible())
+        warmUpOutput();
+}
+
+void TForm_main_vorn::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // Once this paint is on the screen, not inside it.
+    if (m_startPending)
+        QTimer::singleShot(0, this, &TForm_main_vorn::startNow);
 }
 
 void TForm_main_vorn::FormShow() {
@@ -478,6 +520,13 @@ void TForm_main_vorn::FormShow() {
 void TForm_main_vorn::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     FormShow();
+    // Started by hand (tests) or already started: the output is readied now;
+    // otherwise once the day is loaded, which also chooses the output.
+    if (!m_startPending)
+        warmUpOutput();
+}
+
+void TForm_main_vorn::warmUpOutput() {
     if (!m_warmedUp && MediaPlayer2) {
         // The sound output is made ready once the window is on screen, in
         // the background, not with the first entry.
@@ -592,15 +641,16 @@ TForm_player* TForm_main_vorn::openPlayer() {
 }
 
 void TForm_main_vorn::createDeskPanels() {
-    ToolButton_log =
-        toolButton(ToolBar2, "ToolButton_log", tr("播出日志"), tr("查看和导出播出日志"),
-                   themedIcon("x-office-document", "timetable"));
-    ToolButton_check =
-        toolButton(ToolBar2, "ToolButton_check", tr("播前检查"), tr("检查某一天的节目能否正常播出"),
-                   themedIcon("dialog-information", "help"));
-    ToolButton_exceptions = toolButton(ToolBar2, "ToolButton_exceptions", tr("例外日期"),
-                                       tr("节假日、考试日等按其他时间表播放或不播音"),
-                                       themedIcon("x-office-calendar", "weekdays"));
+    ToolButton_log = toolButton(ToolBar2, "ToolButton_log", tr("播出日志"),
+                                tr("查看和导出播出日志"), ownIcon("timetable"));
+    m_themedButtons.append({ToolButton_log, "x-office-document"});
+    ToolButton_check = toolButton(ToolBar2, "ToolButton_check", tr("播前检查"),
+                                  tr("检查某一天的节目能否正常播出"), ownIcon("help"));
+    m_themedButtons.append({ToolButton_check, "dialog-information"});
+    ToolButton_exceptions =
+        toolButton(ToolBar2, "ToolButton_exceptions", tr("例外日期"),
+                   tr("节假日、考试日等按其他时间表播放或不播音"), ownIcon("weekdays"));
+    m_themedButtons.append({ToolButton_exceptions, "x-office-calendar"});
     connect(ToolButton_log, &QToolButton::clicked, this, &TForm_main_vorn::openAsRunLog);
     connect(ToolButton_check, &QToolButton::clicked, this, &TForm_main_vorn::openCheck);
     connect(ToolButton_exceptions, &QToolButton::clicked, this,

@@ -2,9 +2,11 @@
 
 #include "shell/AboutLinks.h"
 
+#include <QList>
 #include <QSize>
 #include <QWidget>
 #include <memory>
+#include <utility>
 
 class QLabel;
 class QListWidget;
@@ -49,6 +51,13 @@ public:
     // database cannot be opened ("数据库联接出错!" has then been shown).
     bool FormCreate();
     void FormShow();
+    // How the program starts: the window is shown first and FormCreate runs
+    // right after its first paint (or after startFallbackMs at the latest,
+    // should the window not be painted, e.g. when it starts minimised).
+    // startFailed() follows when FormCreate returns false.
+    static constexpr int startFallbackMs = 300;
+    void startOnceShown();
+    bool started() const { return m_started; }
 
     ScheduleClock& schedule() { return *m_schedule; }
     ScheduledPlayback& playback() { return *m_playback; }
@@ -145,8 +154,18 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+signals:
+    void startFailed();
 
 private:
+    void startNow();
+    void warmUpOutput();
+    // The toolbar shows our own icons at first; the desktop theme's (where it
+    // has them) replace them once the day is loaded, since reading the icon
+    // theme costs more than the rest of the window.
+    void useThemeIcons();
     void layoutGridColumns();
     void followCurrentRow(int row);
     // Timer1 is single-shot, re-armed to fire a few ms after each second begins.
@@ -174,6 +193,11 @@ private:
     QString m_outputProblem;
     QString m_entryProblem;
     bool m_warmedUp = false;
+    bool m_startPending = false;
+    bool m_started = false;
+    QTimer* m_startFallback = nullptr;
+    // Buttons with their freedesktop icon names, for useThemeIcons().
+    QList<std::pair<QToolButton*, const char*>> m_themedButtons;
 };
 
 extern TForm_main_vorn* Form_main_vorn;

@@ -69,11 +69,14 @@ int main(int argc, char** argv) {
 
     TDataModule1 dataModule;
     TForm_main_vorn mainWindow(dataModule);
-    if (!mainWindow.FormCreate())
-        return 1;
     WindowPlace::remember(&mainWindow, TForm_main_vorn::defaultSize);
     QObject::connect(&activation, &DeskActivation::showRequested, &mainWindow,
                      &TForm_main_vorn::bringToFront);
+    // The window is on screen before the day is read; the clock starts right
+    // after (the database problem box, if any, then ends the program).
+    QObject::connect(&mainWindow, &TForm_main_vorn::startFailed, &app,
+                     [] { QCoreApplication::exit(1); });
+    mainWindow.startOnceShown();
     mainWindow.show();
     return app.exec();
 }

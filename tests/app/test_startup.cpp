@@ -219,6 +219,39 @@ TEST_F(StartupTest, UnreadableDatabaseEndsStartupWithTheMessage) {
     EXPECT_EQ(messages.last().icon, MessageService::Icon::Error);
 }
 
+// The program shows the window first and reads the day right after its first
+// paint; a window that is never painted (started hidden) still starts.
+TEST_F(StartupTest, DayIsReadAfterTheFirstPaintOrWithoutOneAfterAMoment) {
+    db.setSetting("星期一", "正常作息");
+    db.addEntry("正常作息", "12:00:00", "12:30:00", "/m/noon.mp3");
+    auto shown = std::make_unique<TForm_main_vorn>(db.dm());
+    shown->startOnceShown();
+    shown->show();
+    EXPECT_FALSE(shown->started());
+    EXPECT_FALSE(shown->Timer_process->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(shown->started(), 5000);
+    EXPECT_TRUE(shown->Timer_process->isActive());
+    EXPECT_EQ(shown->schedule().startTimes(), QStringList{"12:00:00"});
+
+    auto hidden = std::make_unique<TForm_main_vorn>(db.dm());
+    hidden->startOnceShown();
+    QTRY_VERIFY_WITH_TIMEOUT(hidden->started(), 5000);
+    EXPECT_EQ(hidden->schedule().startTimes(), QStringList{"12:00:00"});
+    EXPECT_TRUE(messages.shown().isEmpty());
+
+    // A database that cannot be opened is told, and the program is asked to end.
+    Services::setProgramDir(db.dir() + "/elsewhere");
+    auto broken = std::make_unique<TForm_main_vorn>(db.dm());
+    bool failed = false;
+    QObject::connect(broken.get(), &TForm_main_vorn::startFailed, [&failed] { failed = true; });
+    broken->startOnceShown();
+    broken->show();
+    QTRY_VERIFY_WITH_TIMEOUT(failed, 5000);
+    EXPECT_FALSE(broken->started());
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.last().text, "数据库联接出错!");
+}
+
 TEST_F(StartupTest, WeekdayNamesRunFromSunday) {
     const QStringList names = {"星期日", "星期一", "星期二", "星期三",
                                "星期四", "星期五", "星期六"};
