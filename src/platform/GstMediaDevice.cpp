@@ -30,7 +30,11 @@ constexpr int kRampStepMs = 10;
 // Sound already handed to the output when a fade to silence ends; halting
 // before it has been heard would cut it off with a click.
 constexpr int kOutputDrainMs = 150;
-constexpr int kRetryMs = 2000;
+// Output recovery: a song due or playing is tried again often, so that it is
+// heard as soon as the output is back; one only held (paused in the player)
+// is not worth rebuilding a stream for four times a second.
+constexpr int kRetryDueMs = 250;
+constexpr int kRetryIdleMs = 2000;
 constexpr int kWatchMs = 3000;
 
 QMutex g_outputLock;
@@ -306,6 +310,7 @@ struct GstMediaDevice::Slot {
     bool needsRestart = false;
     bool cue = false;
     bool outputLost = false;
+    bool retrying = false; // a retry of the output is on its way
     qint64 length = 0;
     qint64 framesLength = -1;
     qint64 seekTarget = -1; // a seek not yet done
@@ -725,7 +730,7 @@ GstMediaDevice::GstMediaDevice(QObject* parent) : MediaDevice(parent) {
     m_rampTimer.setInterval(kRampStepMs);
     m_rampTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_rampTimer, &QTimer::timeout, this, &GstMediaDevice::rampStep);
-    m_retryTimer.setInterval(kRetryMs);
+    m_retryTimer.setInterval(kRetryIdleMs);
     connect(&m_retryTimer, &QTimer::timeout, this, &GstMediaDevice::retryOutput);
     allDevices().append(this);
     m_watchTimer.setInterval(kWatchMs);
@@ -795,7 +800,10 @@ void GstMediaDevice::reportOutput(const QString& problem) {
 void GstMediaDevice::handleOpened(int index, int gen, bool ok, const QString& why,
                                   qint64 framesLength, bool noRealOutput) {
     Slot& slot = *m_slots[index];
-    if (slot.generation != gen || slot.failed)
+    if (slot.generation != gen)
+        return;
+    slot.retrying = false;
+    if (slot.failed)
         return;
     if (!ok) {
         if (slot.outputLost)
@@ -976,7 +984,6 @@ void GstMediaDevice::outputLost(Slot& slot, const QString& why) {
     reportOutput(tr("声音输出中断（%1），正在重试……").arg(why));
     std::shared_ptr<Stream> s = slot.stream;
     post([s] { s->destroy(); });
-    m_retryTimer.start();
     releaseOutputEverywhere();
 }
 
@@ -1008,12 +1015,15 @@ void GstMediaDevice::releaseOutput() {
             retry = true;
         }
     }
-    if (retry && !m_retryTimer.isActive())
-        m_retryTimer.start();
+    // Tried again at once: a server that restarts is often back before the
+    // next retry would come.
+    if (retry)
+        retryOutput();
 }
 
 void GstMediaDevice::retryOutput() {
-    bool retrying = false;
+    bool lost = false;
+    bool due = false;
     for (auto& each : m_slots) {
         Slot& slot = *each;
         if (!slot.outputLost)
@@ -1023,11 +1033,18 @@ void GstMediaDevice::retryOutput() {
             slot.outputLost = false;
             continue;
         }
-        // The song (or the one cued) goes on where it was, on a stream
-        // built anew.
-        retrying = true;
-        const qint64 at = slot.atEnd ? 0 : slot.lastPosition;
+        lost = true;
         const bool andPlay = &slot == &active() && slot.mode == Mode::Playing;
+        if (andPlay || slot.cue)
+            due = true;
+        if (slot.retrying)
+            continue; // one try at a time: a hung server must not pile them up
+        // The song goes on where it was last heard, on a stream built anew.
+        // One that was due while the output was away starts from its
+        // beginning: nothing of a broadcast is skipped, and the retries are
+        // quick enough for it to be only a moment late.
+        slot.retrying = true;
+        const qint64 at = slot.atEnd ? 0 : slot.lastPosition;
         const int gen = ++slot.generation;
         std::shared_ptr<Stream> s = slot.stream;
         const QByteArray uri = uriOf(slot.file);
@@ -1036,10 +1053,14 @@ void GstMediaDevice::retryOutput() {
             s->open(gen, uri, at, andPlay);
         });
     }
-    if (!retrying) {
+    if (!lost) {
         m_retryTimer.stop();
         reportOutput(QString()); // a watch says so again if it is still out
+        return;
     }
+    const int interval = due ? kRetryDueMs : kRetryIdleMs;
+    if (!m_retryTimer.isActive() || m_retryTimer.interval() != interval)
+        m_retryTimer.start(interval);
 }
 
 void GstMediaDevice::watchOutput() {
@@ -1099,6 +1120,7 @@ void GstMediaDevice::startOpen(Slot& slot, const QString& fileName, int volume) 
     slot.atEnd = false;
     slot.needsRestart = false;
     slot.outputLost = false;
+    slot.retrying = false;
     slot.length = 0;
     slot.framesLength = -1;
     slot.seekTarget = -1;
@@ -1233,6 +1255,13 @@ void GstMediaDevice::startPlaying(Slot& slot) {
     slot.haltToken++;
     slot.mode = Mode::Playing;
     std::shared_ptr<Stream> s = slot.stream;
+    if (slot.outputLost && !slot.retrying) {
+        // The output is away: the song starts with the next try that
+        // reaches it, and that try is made now.
+        retryOutput();
+        return;
+    }
+    // (A try on its way opens the file held; it plays once that is done.)
     const int gen = slot.generation;
     post([s, gen, fromStart, restart] { s->play(gen, fromStart, restart); });
 }
@@ -1283,7 +1312,6 @@ void GstMediaDevice::stop() {
 }
 
 void GstMediaDevice::close() {
-    m_retryTimer.stop();
     Slot& slot = active();
     if (slot.mode != Mode::NotOpen || !slot.file.isEmpty())
         halt(slot, true);

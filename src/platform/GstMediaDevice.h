@@ -27,11 +27,13 @@ typedef struct _GstMessage GstMessage;
 // VORN_AUDIO_SINK (for example "alsasink device=hw:1", or "fakesink
 // sync=true" for tests), which wins over both. When the output fails while a
 // song plays or is opened (the sound server restarts, a USB card is pulled),
-// the device says so with outputProblem() and tries again every two seconds,
-// going on where the song was. A stream that found no real output, or was
-// built for another output than the one chosen now, is built anew with the
-// next file. With watchOutput() the output is also checked while nothing
-// plays, so that an outage shows while it lasts.
+// the device says so with outputProblem() and tries again: at once, then
+// four times a second while a song is due or playing (every two seconds
+// while one is only held). A song goes on where it was last heard; one that
+// was due while the output was away starts from its beginning. A stream that found no real output,
+// or was built for another output than the one chosen now, is built anew with the next file. With
+// watchOutput() the output is also checked while nothing plays, so that an outage shows while it
+// lasts.
 class GstMediaDevice : public MediaDevice {
     Q_OBJECT
 public:
