@@ -311,6 +311,7 @@ struct GstMediaDevice::Slot {
     bool cue = false;
     bool outputLost = false;
     bool retrying = false; // a retry of the output is on its way
+    bool nowhere = false;  // opened on a stream that found no real output
     qint64 length = 0;
     qint64 framesLength = -1;
     qint64 seekTarget = -1; // a seek not yet done
@@ -815,6 +816,10 @@ void GstMediaDevice::handleOpened(int index, int gen, bool ok, const QString& wh
     }
     slot.ready = true;
     slot.framesLength = framesLength;
+    slot.nowhere = noRealOutput;
+    if (!noRealOutput)
+        m_hadOutput = true;
+    paceWatch();
     if (slot.outputLost && !noRealOutput) {
         // Back on the output; the retries go on while it is not.
         slot.outputLost = false;
@@ -1067,11 +1072,29 @@ void GstMediaDevice::watchOutput() {
     m_watchTimer.start();
 }
 
+bool GstMediaDevice::playsNowhere() const {
+    for (const auto& slot : m_slots)
+        if (slot->nowhere && slot->mode != Mode::NotOpen && !slot->file.isEmpty())
+            return true;
+    return false;
+}
+
+void GstMediaDevice::paceWatch() {
+    // A song playing nowhere while the output is away moves back to it as
+    // soon as it answers; otherwise a look now and then is enough. (Not on a
+    // machine that never had an output: nothing would come of it.)
+    if (!m_watchTimer.isActive())
+        return;
+    const int interval = m_hadOutput && playsNowhere() ? kRetryDueMs : kWatchMs;
+    if (m_watchTimer.interval() != interval)
+        m_watchTimer.start(interval);
+}
+
 void GstMediaDevice::checkOutput() {
     // While a song plays, or the output is being retried, the streams tell
-    // of an outage themselves.
+    // of an outage themselves; not so a song playing nowhere.
     if (m_checking || m_slots[0]->outputLost || m_slots[1]->outputLost ||
-        active().mode == Mode::Playing)
+        (active().mode == Mode::Playing && !playsNowhere()))
         return;
     m_checking = true;
     std::shared_ptr<Owner> owner = m_slots[0]->stream->owner;
@@ -1079,16 +1102,48 @@ void GstMediaDevice::checkOutput() {
         const QString problem = probeOutput();
         owner->post([problem](GstMediaDevice* d) {
             d->m_checking = false;
+            const bool nowhere = d->playsNowhere();
             if (d->m_slots[0]->outputLost || d->m_slots[1]->outputLost ||
-                d->active().mode == Mode::Playing)
+                (d->active().mode == Mode::Playing && !nowhere))
                 return;
             d->reportOutput(problem);
             // Once per outage: the streams let go of the output that went.
             if (!problem.isEmpty() && d->m_lastCheck.isEmpty())
                 releaseOutputEverywhere();
             d->m_lastCheck = problem;
+            if (problem.isEmpty()) {
+                d->m_hadOutput = true;
+                if (nowhere)
+                    d->leaveNowhere();
+            }
+            d->paceWatch();
         });
     });
+}
+
+void GstMediaDevice::leaveNowhere() {
+    // The output is back while a song plays (or waits) on a stream that
+    // found none: the song moves to a stream built anew. One that was
+    // playing starts from its beginning, as nothing of it was heard.
+    bool moved = false;
+    for (auto& each : m_slots) {
+        Slot& slot = *each;
+        if (!slot.nowhere || slot.mode == Mode::NotOpen || slot.file.isEmpty() || slot.outputLost)
+            continue;
+        slot.nowhere = false;
+        slot.outputLost = true;
+        slot.ready = false;
+        if (slot.mode == Mode::Playing) {
+            slot.atEnd = false;
+            slot.lastPosition = 0;
+            slot.seekTarget = -1;
+        }
+        std::shared_ptr<Stream> s = slot.stream;
+        post([s] { s->destroy(); });
+        moved = true;
+    }
+    if (moved)
+        retryOutput();
 }
 
 // --- operations --------------------------------------------------------------
@@ -1121,6 +1176,7 @@ void GstMediaDevice::startOpen(Slot& slot, const QString& fileName, int volume) 
     slot.needsRestart = false;
     slot.outputLost = false;
     slot.retrying = false;
+    slot.nowhere = false;
     slot.length = 0;
     slot.framesLength = -1;
     slot.seekTarget = -1;

@@ -30,10 +30,12 @@ typedef struct _GstMessage GstMessage;
 // the device says so with outputProblem() and tries again: at once, then
 // four times a second while a song is due or playing (every two seconds
 // while one is only held). A song goes on where it was last heard; one that
-// was due while the output was away starts from its beginning. A stream that found no real output,
-// or was built for another output than the one chosen now, is built anew with the next file. With
-// watchOutput() the output is also checked while nothing plays, so that an outage shows while it
-// lasts.
+// was due while the output was away starts from its beginning. A stream
+// that found no real output, or was built for another output than the one
+// chosen now, is built anew with the next file. With watchOutput() the
+// output is also checked while nothing plays, so that an outage shows while
+// it lasts, and while a song plays on a stream that found none: once the
+// output answers, the song moves there (from its beginning).
 class GstMediaDevice : public MediaDevice {
     Q_OBJECT
 public:
@@ -119,6 +121,9 @@ private:
     void outputLost(Slot& slot, const QString& why);
     void retryOutput();
     void checkOutput();
+    bool playsNowhere() const;
+    void paceWatch();
+    void leaveNowhere();
     void releaseOutput();
     static void releaseOutputEverywhere();
     void probeNext(const QString& fileName, int token);
@@ -147,5 +152,6 @@ private:
     QTimer m_retryTimer; // output recovery
     QTimer m_watchTimer; // output checks while nothing plays
     bool m_checking = false;
-    QString m_lastCheck; // what the last check of the output found
+    QString m_lastCheck;      // what the last check of the output found
+    bool m_hadOutput = false; // a real output answered since the start
 };

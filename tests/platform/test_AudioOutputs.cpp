@@ -166,6 +166,21 @@ void outageAndReturn(PrivatePulse& pulse, const QTemporaryDir& dir) {
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_TRUE(problem().isEmpty());
 
+    // A song readied while the server is away plays there on its second,
+    // a moment after the server is back.
+    pulse.kill();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !problem().isEmpty(); }, 10000));
+    ASSERT_TRUE(device.cue(path("next.wav"), 1000));
+    QTest::qWait(300);
+    ASSERT_TRUE(pulse.start());
+    QTest::qWait(500);
+    ASSERT_TRUE(device.playCued(true));
+    QElapsedTimer due;
+    due.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.playing() == 1; }, 8000));
+    EXPECT_LT(due.elapsed(), 1000);
+    ASSERT_TRUE(finished.wait(10000));
+
     // The other device's song plays there too.
     QSignalSpy otherFinished(&other, &MediaDevice::finished);
     ASSERT_TRUE(other.play(true));
