@@ -615,10 +615,18 @@ void GstMediaDevice::Stream::play(int gen, bool fromStart, bool restart) {
 void GstMediaDevice::Stream::setState(int gen, GstState state, bool rewind) {
     if (!playbin || generation.load() != gen)
         return;
-    if (state <= GST_STATE_READY)
+    if (state <= GST_STATE_READY) {
         rest();
-    else
+    } else {
+        // A stream readied anew (after an error, it went through NULL) and
+        // left paused is held before the sink like a file opened ahead, so
+        // that it is heard at once when it plays, however long it waited.
+        GstState current = GST_STATE_VOID_PENDING;
+        gst_element_get_state(playbin, &current, nullptr, 0);
+        if (state == GST_STATE_PAUSED && current <= GST_STATE_READY && !heldPad)
+            hold();
         gst_element_set_state(playbin, state);
+    }
     if (state == GST_STATE_PLAYING)
         letGo();
     if (rewind) {

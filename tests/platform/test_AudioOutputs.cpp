@@ -263,6 +263,67 @@ TEST_F(AudioOutputsTest, ASongHeldReadyIsHeardAsSoonAsItIsStarted) {
     EXPECT_LT((second - openedAt) / 1000000, 600);
 }
 
+TEST_F(AudioOutputsTest, ASongLeftStoppedOrPausedIsHeardAsSoonAsItPlaysAgain) {
+    // Held a while after an error and a seek (the player's slider), after a
+    // stop, and paused: each is heard at once when it plays again, never
+    // as late as it was held.
+    if (!monitorRecorderAvailable())
+        GTEST_SKIP() << "pulseaudio, pactl or parec is not installed";
+    PrivatePulse pulse;
+    ASSERT_TRUE(pulse.start());
+    // The output breaks down after a few pieces of sound, like a file gone
+    // bad in the middle (it is not the sound card that fails).
+    OwnOutput own(
+        QStringLiteral("identity error-after=30 ! pulsesink server=\"%1\"").arg(pulse.server()));
+    ASSERT_TRUE(tone::writeWav(path("song.wav"), 4000, 44100, 1, 600.0, 0.6));
+    QElapsedTimer mono;
+    mono.start();
+    MonitorRecorder recorder(pulse);
+    ASSERT_TRUE(recorder.start(mono));
+    GstMediaDevice device;
+    QSignalSpy finished(&device, &MediaDevice::finished);
+    // (A new null output renders slowly for its first seconds.)
+    QTest::qWait(2500);
+    struct Start {
+        const char* what;
+        qint64 heldFrom;
+        qint64 at;
+    };
+    QList<Start> starts;
+    auto holdThenPlay = [&](const char* what, const std::function<void()>& restart) {
+        QTest::qWait(300); // what still sounds of the last start dies away
+        const qint64 heldFrom = mono.nsecsElapsed();
+        QTest::qWait(1500);
+        const qint64 at = mono.nsecsElapsed();
+        restart();
+        starts.append({what, heldFrom, at});
+        QTest::qWait(700);
+    };
+
+    ASSERT_TRUE(device.open(path("song.wav")));
+    ASSERT_TRUE(device.play(true));
+    QTest::qWait(300);
+    device.pause();
+    holdThenPlay("paused", [&] { device.resume(); });
+    ASSERT_TRUE(finished.wait(6000));
+    ASSERT_FALSE(device.errorString().isEmpty()) << "the song was to end on an error";
+    device.seek(1000);
+    holdThenPlay("after an error and a seek", [&] { device.play(true); });
+    device.stop();
+    holdThenPlay("after a stop", [&] { device.play(true); });
+    device.close();
+    QTest::qWait(300);
+    recorder.stop();
+
+    // Generous bounds for a loaded machine.
+    for (const Start& start : starts) {
+        const qint64 heard = recorder.firstSoundAfter(start.heldFrom);
+        ASSERT_GE(heard, 0) << start.what;
+        EXPECT_GE(heard, start.at - 20 * 1000000LL) << start.what << ": sound while held";
+        EXPECT_LT((heard - start.at) / 1000000, 600) << start.what;
+    }
+}
+
 TEST_F(AudioOutputsTest, ASongDueWhileTheSoundServerRestartsIsHeardOnItsSecond) {
     // The server goes away and comes back while a song waits for its second:
     // it is the output that failed, not the file, and the song plays on its
