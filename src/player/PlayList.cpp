@@ -35,6 +35,12 @@ void PlayList::append(const QStringList& paths) {
         m_entries.push_back({SongDisplayName(p), p});
 }
 
+void PlayList::prepend(const QVector<Entry>& entries) {
+    m_entries = entries + m_entries;
+    if (m_selected >= 0)
+        m_selected += int(entries.size());
+}
+
 bool PlayList::removeAt(int index) {
     if (index < 0 || index >= count())
         return false;

@@ -30,6 +30,8 @@ public:
     void loadFolder(const QString& folder);
     // Appends songs after everything there is, in the given order, unsorted.
     void append(const QStringList& paths);
+    // Puts entries before everything there is; the selection moves with its entry.
+    void prepend(const QVector<Entry>& entries);
     // Removes one entry; false (and nothing changes) for an index out of range.
     // The selection moves to nothing when its entry goes.
     bool removeAt(int index);

@@ -11,7 +11,11 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QFutureWatcher>
+#include <QPromise>
 #include <QStandardPaths>
+#include <memory>
+#include <thread>
 
 namespace {
 // How close to its end a song still reported as playing counts as ended (ms).
@@ -22,6 +26,11 @@ QString playingText() {
 }
 QString stoppedText() {
     return PlayerCore::tr("停止播放：");
+}
+
+PlayerCore::FolderReader& folderReader() {
+    static PlayerCore::FolderReader reader = &PlayList::folderSongs;
+    return reader;
 }
 } // namespace
 
@@ -38,10 +47,46 @@ PlayerCore::~PlayerCore() = default;
 
 // --- the list ------------------------------------------------------------------
 
+void PlayerCore::setFolderReader(FolderReader reader) {
+    folderReader() = reader ? std::move(reader) : FolderReader(&PlayList::folderSongs);
+}
+
 void PlayerCore::loadFolder(const QString& folder) {
-    m_list.loadFolder(folder);
+    using Songs = QVector<PlayList::Entry>;
+    delete m_listing; // an older listing still running is not waited for
+    m_listing = nullptr;
+    m_list.clear();
     emit listChanged();
     emit selectionChanged(-1);
+    if (folder.trimmed().isEmpty())
+        return;
+    auto promise = std::make_shared<QPromise<Songs>>();
+    promise->start();
+    auto* watcher = new QFutureWatcher<Songs>(this);
+    m_listing = watcher;
+    connect(watcher, &QFutureWatcher<Songs>::finished, this, [this, watcher] {
+        if (m_listing != watcher)
+            return;
+        m_listing = nullptr;
+        watcher->deleteLater();
+        if (watcher->future().resultCount() == 0)
+            return;
+        m_list.prepend(watcher->result());
+        emit listChanged();
+        emit selectionChanged(m_list.selected());
+    });
+    watcher->setFuture(promise->future());
+    // A detached thread rather than a pool: a folder that never answers must
+    // not hold up the end of the program.
+    std::thread([promise, folder, read = folderReader()] {
+        Songs songs;
+        try {
+            songs = read(folder);
+        } catch (...) {
+        }
+        promise->addResult(std::move(songs));
+        promise->finish();
+    }).detach();
 }
 
 void PlayerCore::appendSongs(const QStringList& paths) {
@@ -61,6 +106,8 @@ void PlayerCore::setSelected(int index) {
 }
 
 void PlayerCore::clearAll() {
+    delete m_listing;
+    m_listing = nullptr;
     m_list.clear();
     emit listChanged();
     emit selectionChanged(-1);

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class MediaDevice;
 class RecordingTake;
@@ -55,7 +56,16 @@ public:
     bool isRecording() const { return m_recording; }
 
     // The list.
+    // Replaces the list with the songs of the folder. The folder is read on
+    // a thread of its own (a network folder may hang): the list empties now
+    // and is filled when the listing arrives, before any song appended
+    // meanwhile. A newer listing or 清除全部 supersedes one still running.
     void loadFolder(const QString& folder);
+    bool isListing() const { return m_listing != nullptr; }
+    // Reads a folder for loadFolder (PlayList::folderSongs unless a test
+    // installed another); called off the GUI thread.
+    using FolderReader = std::function<QVector<PlayList::Entry>(const QString& folder)>;
+    static void setFolderReader(FolderReader reader);
     // Appends songs at the end (the search window, a finished recording).
     void appendSongs(const QStringList& paths);
     void select(int index);
@@ -121,6 +131,7 @@ private:
 
     MediaDevice* m_device;
     PlayList m_list;
+    QObject* m_listing = nullptr; // watches the folder listing still to come
     Display m_display;
     bool m_notify = false;
     QString m_started; // the path of the song started last, until it fails or stops

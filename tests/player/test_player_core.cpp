@@ -10,9 +10,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QtEndian>
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace {
@@ -283,6 +286,49 @@ TEST_F(PlayerCoreTest, AddedFilesAreAppendedSelectedAndPlayedOrResumeAPausedSong
     EXPECT_EQ(core.list().names(), QStringList({"new1", "new2", "z"}));
     core.clearOne(); // nothing selected now
     EXPECT_EQ(core.list().count(), 3);
+}
+
+TEST_F(PlayerCoreTest, TheFolderIsReadOffTheGuiThreadAndASilentOneHoldsNothingUp) {
+    for (const char* name : {"b.mp3", "a.MP3", "notes.txt", ".hidden.mp3"}) {
+        QFile f(path(name));
+        f.open(QIODevice::WriteOnly);
+    }
+    QSemaphore answer;
+    std::atomic<int> offGuiThread{0};
+    QThread* gui = QThread::currentThread();
+    PlayerCore::setFolderReader([&](const QString& folder) {
+        if (QThread::currentThread() != gui)
+            ++offGuiThread;
+        answer.acquire(); // a network folder that keeps us waiting
+        return PlayList::folderSongs(folder);
+    });
+
+    makeList({"old.mp3"});
+    core.loadFolder(dir.path());
+    EXPECT_TRUE(core.isListing());
+    EXPECT_TRUE(core.list().isEmpty());
+    core.appendSongs({path("found.mp3")}); // from the song search meanwhile
+    core.select(0);
+    QTest::qWait(30); // the event loop turns while the folder is silent
+    EXPECT_EQ(core.list().names(), QStringList({"found"}));
+    answer.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !core.isListing(); }, 5000));
+    EXPECT_EQ(core.list().names(), QStringList({"a", "b", "old", "found"}));
+    EXPECT_EQ(core.list().selected(), 3); // still "found"
+
+    // A newer listing, or 清除全部, supersedes one that has not answered.
+    core.loadFolder(QStringLiteral("/no/such/folder"));
+    core.loadFolder(dir.path());
+    answer.release(2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !core.isListing(); }, 5000));
+    EXPECT_EQ(core.list().names(), QStringList({"a", "b", "old"}));
+    core.loadFolder(dir.path());
+    core.clearAll();
+    answer.release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return offGuiThread == 4; }, 5000));
+    QTest::qWait(30);
+    EXPECT_TRUE(core.list().isEmpty());
+    PlayerCore::setFolderReader({});
 }
 
 TEST(WavFile, HeaderIsTheFortyFourBytesOfAnEmptyPcmFile) {

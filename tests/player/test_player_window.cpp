@@ -75,7 +75,12 @@ protected:
         auto* p = new TForm_player(db.dm());
         players << p;
         p->FormCreate();
+        listed(p);
         return p;
+    }
+    // The folder is read on a thread of its own; its songs arrive later.
+    static void listed(TForm_player* p) {
+        EXPECT_TRUE(QTest::qWaitFor([p] { return !p->core().isListing(); }, 5000));
     }
     FakeMediaDevice* deviceOf(TForm_player* p) {
         return static_cast<FakeMediaDevice*>(p->MediaPlayer1);
@@ -251,6 +256,7 @@ TEST_F(PlayerWindowTest, MenusAddSongsShowFoldersAndAskForTheSearch) {
     EXPECT_EQ(p->ListBox3->count(), 0);
     dialogs.folder = music.path();
     p->N3->trigger();
+    listed(p);
     EXPECT_EQ(p->ListBox3->count(), 3);
 }
 
@@ -285,10 +291,12 @@ TEST_F(PlayerWindowTest, TheToolbarButtonOpensANewPlayerEachTime) {
     TForm_player* first = Form_player;
     ASSERT_NE(first, nullptr);
     players << first;
+    listed(first);
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(first->ListBox3->count(), 3);
     desk.ToolButton2->click();
     players << Form_player;
+    listed(Form_player);
     EXPECT_NE(Form_player, first);
     // The desk's device and the players' are three different ones.
     EXPECT_EQ(media.made.size(), 3);
@@ -316,6 +324,7 @@ TEST_F(PlayerWindowTest, TheToolbarButtonOpensANewPlayerEachTime) {
     search->N1Click();
     ASSERT_NE(Form_player, nullptr);
     players << Form_player;
+    listed(Form_player);
     EXPECT_EQ(Form_player->ListBox3->count(), 4);
     delete search.data();
 }
