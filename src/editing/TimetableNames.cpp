@@ -69,15 +69,23 @@ bool TimetableNames::rename(const QString& from, const QString& to) {
         return false;
     }
     const QString n = to.trimmed();
+    // The weekdays that show this timetable follow it, by the weekday
+    // window's own rule (letter case does not count there).
+    QStringList weekdays;
+    try {
+        weekdays = WeekdayAssignment(m_dm).daysShowing(from);
+    } catch (const std::exception& e) {
+        msg::report(e);
+        return false;
+    }
     QList<QPair<QString, QVariantList>> statements{
         {QStringLiteral("update sjbmc set name=? where name=?"), {n, from}},
         {QStringLiteral("update sjb set 时间表名称=? where 时间表名称=?"), {n, from}},
         {QStringLiteral("update day_exception set timetable=? where timetable=?"), {n, from}},
     };
-    for (const QString& day : WeekdayAssignment::days())
-        statements << qMakePair(
-            QStringLiteral("update system1 set value1=? where name1=? and value1=?"),
-            QVariantList{n, day, from});
+    for (const QString& day : weekdays)
+        statements << qMakePair(QStringLiteral("update system1 set value1=? where name1=?"),
+                                QVariantList{n, day});
     if (!inTransaction(statements)) {
         msg::error(tr("数据库写入出错!"));
         return false;
@@ -107,10 +115,7 @@ bool TimetableNames::copy(const QString& source, const QString& name) {
 }
 
 QStringList TimetableNames::usage(const QString& name) {
-    QStringList places;
-    for (const QString& day : WeekdayAssignment::days())
-        if (m_dm.ReadSetting(day) == name)
-            places << day;
+    QStringList places = WeekdayAssignment(m_dm).daysShowing(name);
     try {
         for (const DayException& e : DayCalendar(m_dm).all()) {
             if (e.timetable != name)
@@ -129,9 +134,11 @@ QStringList TimetableNames::usage(const QString& name) {
 
 bool TimetableNames::remove(const QString& name) {
     QStringList places;
+    QStringList weekdays;
     int entries = 0;
     try {
         places = usage(name);
+        weekdays = WeekdayAssignment(m_dm).daysShowing(name);
         TQuery q(m_dm.connectionName());
         q.setSql(QStringLiteral("select count(*) from sjb where 时间表名称=?"));
         q.open({name});
@@ -152,10 +159,9 @@ bool TimetableNames::remove(const QString& name) {
         {QStringLiteral("update day_exception set timetable=? where timetable=?"),
          {DayCalendar::nothing, name}},
     };
-    for (const QString& day : WeekdayAssignment::days())
-        statements << qMakePair(
-            QStringLiteral("update system1 set value1=? where name1=? and value1=?"),
-            QVariantList{DayCalendar::nothing, day, name});
+    for (const QString& day : weekdays)
+        statements << qMakePair(QStringLiteral("update system1 set value1=? where name1=?"),
+                                QVariantList{DayCalendar::nothing, day});
     if (!inTransaction(statements)) {
         msg::error(tr("数据库写入出错!"));
         return false;

@@ -32,6 +32,17 @@ int WeekdayAssignment::match(const QStringList& options, const QString& stored) 
     return -1;
 }
 
+QStringList WeekdayAssignment::daysShowing(const QString& timetable) {
+    const QStringList names = options();
+    QStringList out;
+    for (const QString& day : days()) {
+        const int i = match(names, read(day));
+        if (i >= 0 && names[i] == timetable)
+            out << day;
+    }
+    return out;
+}
+
 int WeekdayAssignment::saveAll(const QStringList& values) {
     int failed = 0;
     for (int i = 0; i < days().size(); ++i) {

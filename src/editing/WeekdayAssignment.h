@@ -22,6 +22,10 @@ public:
     // The first option equal to the stored value, letters compared without
     // regard to case; -1 when none is.
     static int match(const QStringList& options, const QString& stored);
+    // The days that the window shows with this timetable chosen: their
+    // stored value matches it (as match() finds it) and no option before it.
+    // Throws DbError.
+    QStringList daysShowing(const QString& timetable);
     // Writes every day in order; a failed write shows "数据库写入出错!" for
     // that day and the next day is written all the same. values[i] belongs to
     // days()[i]. Returns the number of failed writes.

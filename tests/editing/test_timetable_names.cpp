@@ -47,6 +47,26 @@ TEST_F(TimetableNamesTest, RenameCarriesWeekdaysEntriesAndExceptionsAlong) {
     EXPECT_EQ(DayCalendar(db.dm()).all().first().timetable, QStringLiteral("新作息"));
 }
 
+TEST_F(TimetableNamesTest, WeekdaysFollowARenameOrDeleteAsTheWeekdayWindowMatchesThem) {
+    TimetableNames names(db.dm());
+    ASSERT_TRUE(names.create(QStringLiteral("Summer")));
+    db.setSetting(QStringLiteral("星期二"), QStringLiteral("summer"));
+    db.setSetting(QStringLiteral("星期三"), QStringLiteral("Summer"));
+    db.setSetting(QStringLiteral("星期四"), QStringLiteral("Summers"));
+    EXPECT_EQ(names.usage(QStringLiteral("Summer")), QStringList({"星期二", "星期三"}));
+
+    ASSERT_TRUE(names.rename(QStringLiteral("Summer"), QStringLiteral("Winter")));
+    EXPECT_EQ(db.setting(QStringLiteral("星期二")), QStringLiteral("Winter"));
+    EXPECT_EQ(db.setting(QStringLiteral("星期三")), QStringLiteral("Winter"));
+    EXPECT_EQ(db.setting(QStringLiteral("星期四")), QStringLiteral("Summers"));
+
+    db.setSetting(QStringLiteral("星期五"), QStringLiteral("WINTER"));
+    ASSERT_TRUE(names.remove(QStringLiteral("Winter")));
+    for (const char* day : {"星期二", "星期三", "星期五"})
+        EXPECT_EQ(db.setting(QString::fromUtf8(day)), QStringLiteral("无")) << day;
+    EXPECT_EQ(db.setting(QStringLiteral("星期四")), QStringLiteral("Summers"));
+}
+
 TEST_F(TimetableNamesTest, DeletingATimetableInUseSaysWhereAndAsksFirst) {
     TimetableNames names(db.dm());
     db.setSetting(QStringLiteral("星期三"), QStringLiteral("考试"));
