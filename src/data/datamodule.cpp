@@ -5,20 +5,22 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
+#include <sqlite3.h>
 
 TDataModule1* DataModule1 = nullptr;
 
 namespace {
-QString describe(const QSqlError& error, const QString& statement) {
-    QString text = error.text().trimmed();
+QString describe(QString text, const QString& code, const QString& statement) {
+    text = text.trimmed();
     if (text.isEmpty())
         text = QStringLiteral("database error");
     // SQLITE_BUSY and SQLITE_LOCKED: another program holds the file.
-    const QString code = error.nativeErrorCode();
     if (code == QLatin1String("5") || code == QLatin1String("6"))
         text = QCoreApplication::translate("TDataModule1",
                                            "数据库文件正被其他程序占用，请稍后再试。") +
@@ -26,9 +28,92 @@ QString describe(const QSqlError& error, const QString& statement) {
     return text + QStringLiteral(" [") + statement + QStringLiteral("]");
 }
 
+QString describe(const QSqlError& error, const QString& statement) {
+    return describe(error.text(), error.nativeErrorCode(), statement);
+}
+
 void bindAll(QSqlQuery& q, const QVariantList& values) {
     for (int i = 0; i < values.size(); ++i)
         q.bindValue(i, values.at(i));
+}
+
+// Reading a result through SQLite itself. Qt's driver has SQLite turn every
+// text into UTF-16 and copies each row twice on its way; for the day's
+// timetable of thousands of rows that was most of the reload. The values
+// come out as the driver gives them (text as QString, integers as qlonglong,
+// NULL as a null QString), on the same connection. The driver is built on
+// the system's SQLite library, the one linked here.
+sqlite3* nativeHandle(const QSqlDatabase& db) {
+    if (!db.isOpen() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+bool isNullValue(const QVariant& v) {
+    if (v.isNull())
+        return true;
+    if (v.typeId() == QMetaType::QString)
+        return static_cast<const QString*>(v.constData())->isNull();
+    if (v.typeId() == QMetaType::QByteArray)
+        return static_cast<const QByteArray*>(v.constData())->isNull();
+    return false;
+}
+
+// Binds as the driver would; false for a kind of value left to the driver.
+bool bindNative(sqlite3_stmt* st, const QVariantList& values) {
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& v = values.at(i);
+        const int at = i + 1;
+        int rc = SQLITE_OK;
+        if (isNullValue(v)) {
+            rc = sqlite3_bind_null(st, at);
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::QString: {
+                const QByteArray text = v.toString().toUtf8();
+                rc =
+                    sqlite3_bind_text(st, at, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            case QMetaType::Int:
+            case QMetaType::Bool:
+                rc = sqlite3_bind_int(st, at, v.toInt());
+                break;
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+                rc = sqlite3_bind_int64(st, at, v.toLongLong());
+                break;
+            case QMetaType::Double:
+                rc = sqlite3_bind_double(st, at, v.toDouble());
+                break;
+            case QMetaType::QByteArray: {
+                const QByteArray bytes = v.toByteArray();
+                rc = sqlite3_bind_blob(st, at, bytes.constData(), int(bytes.size()),
+                                       SQLITE_TRANSIENT);
+                break;
+            }
+            default:
+                return false;
+            }
+        }
+        if (rc != SQLITE_OK)
+            return false;
+    }
+    return true;
+}
+
+struct Statement {
+    sqlite3_stmt* st = nullptr;
+    ~Statement() { sqlite3_finalize(st); }
+};
+
+[[noreturn]] void throwNative(sqlite3* db, const QString& statement) {
+    throw DbError(describe(QString::fromUtf8(sqlite3_errmsg(db)),
+                           QString::number(sqlite3_extended_errcode(db) & 0xff), statement)
+                      .toStdString());
 }
 } // namespace
 
@@ -47,8 +132,90 @@ void TQuery::close() {
     emit currentRowChanged(-1);
 }
 
+bool TQuery::openNative(const QVariantList& values) {
+    sqlite3* db = nativeHandle(QSqlDatabase::database(m_connection, false));
+    if (!db)
+        return false;
+    const QByteArray sql = m_sql.toUtf8();
+    Statement s;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &s.st, &tail) != SQLITE_OK)
+        throwNative(db, m_sql);
+    // More than one statement, a count of values that does not fit, or a
+    // kind of value the driver converts its own way: the driver's path.
+    if (!s.st || (tail && !QByteArray(tail).trimmed().isEmpty()) ||
+        sqlite3_bind_parameter_count(s.st) != values.size() || !bindNative(s.st, values))
+        return false;
+    const int n = sqlite3_column_count(s.st);
+    QStringList columns;
+    columns.reserve(n);
+    for (int i = 0; i < n; ++i)
+        columns << QString::fromUtf8(sqlite3_column_name(s.st, i)).remove(QLatin1Char('"'));
+    // Texts that come again and again down a column (the timetable's name,
+    // the play mode) share one string instead of one each.
+    struct Repeats {
+        QHash<QByteArray, QString> seen;
+        bool on = true;
+    };
+    std::vector<Repeats> repeats(n);
+    auto textAt = [&](int i) -> QString {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.st, i));
+        const int bytes = sqlite3_column_bytes(s.st, i);
+        Repeats& r = repeats[size_t(i)];
+        if (!r.on || bytes > 64)
+            return QString::fromUtf8(text, bytes);
+        const auto found = r.seen.constFind(QByteArray::fromRawData(text, bytes));
+        if (found != r.seen.cend())
+            return *found;
+        const QString value = QString::fromUtf8(text, bytes);
+        if (r.seen.size() < 32)
+            r.seen.insert(QByteArray(text, bytes), value);
+        else
+            r.on = false; // a column of mostly different texts
+        return value;
+    };
+    QVector<QVector<QVariant>> rows;
+    int rc = SQLITE_OK;
+    while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
+        QVector<QVariant> row(n);
+        for (int i = 0; i < n; ++i) {
+            switch (sqlite3_column_type(s.st, i)) {
+            case SQLITE_INTEGER:
+                row[i] = qlonglong(sqlite3_column_int64(s.st, i));
+                break;
+            case SQLITE_FLOAT:
+                row[i] = sqlite3_column_double(s.st, i);
+                break;
+            case SQLITE_NULL:
+                row[i] = QVariant(QMetaType::fromType<QString>());
+                break;
+            case SQLITE_BLOB:
+                row[i] = QByteArray(static_cast<const char*>(sqlite3_column_blob(s.st, i)),
+                                    sqlite3_column_bytes(s.st, i));
+                break;
+            default:
+                row[i] = textAt(i);
+                break;
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE)
+        throwNative(db, m_sql);
+    beginResetModel();
+    m_columns = std::move(columns);
+    m_rows = std::move(rows);
+    m_active = true;
+    m_current = m_rows.isEmpty() ? -1 : 0;
+    endResetModel();
+    emit currentRowChanged(m_current);
+    return true;
+}
+
 void TQuery::open(const QVariantList& values) {
     close();
+    if (openNative(values))
+        return;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
     if (!q.prepare(m_sql))

@@ -62,6 +62,10 @@ signals:
     void currentRowChanged(int row);
 
 private:
+    // Reads the result through SQLite itself; false when it is left to the
+    // driver. Throws DbError as open() does.
+    bool openNative(const QVariantList& values);
+
     QString m_connection;
     QString m_sql;
     QStringList m_columns;

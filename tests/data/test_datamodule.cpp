@@ -3,6 +3,9 @@
 
 #include "data/datamodule.h"
 
+#include <QDate>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using Icon = MessageService::Icon;
@@ -130,4 +133,75 @@ TEST_F(DataModuleTest, QueryCursorLocatesAndReportsMissingColumns) {
     EXPECT_THROW(dm.OpenQuery(q, "select * from nowhere"), DbError);
     EXPECT_FALSE(q.isActive());
     EXPECT_FALSE(dm.ExecQuery(*dm.qry_temp, "update nowhere set a=1"));
+}
+
+TEST_F(DataModuleTest, QueriesGiveTheValuesAndKindsTheSqlDriverGives) {
+    db.exec("create table k (id integer primary key, t text, n integer, r real, b blob, z text)");
+    const QVariantList kinds = {QVariant("晨曲 \"一\""), QVariant(42), QVariant(2.5),
+                                QVariant(QByteArray("\x00\xff", 2)), QVariant(QString())};
+    for (int i = 0; i < 40; ++i)
+        db.exec("insert into k(t, n, r, b, z) values(?, ?, ?, ?, ?)", kinds);
+    db.exec("insert into k(t, n, r, b, z) values(?, ?, ?, ?, ?)",
+            {QVariant(true), QVariant(qlonglong(1) << 40), QVariant(QDate(2026, 9, 1)),
+             QVariant(QByteArray()), QVariant("x")});
+
+    // Every value, and its kind, as Qt's driver reads it.
+    const QString all = "select * from k where n >= ? order by id";
+    QSqlQuery theirs(QSqlDatabase::database(dm.connectionName()));
+    ASSERT_TRUE(theirs.prepare(all));
+    theirs.addBindValue(0);
+    ASSERT_TRUE(theirs.exec());
+    TQuery& q = *dm.qry_temp;
+    dm.OpenQuery(q, all, {0});
+    EXPECT_EQ(q.columnNames(), QStringList({"id", "t", "n", "r", "b", "z"}));
+    int row = 0;
+    while (theirs.next()) {
+        for (int c = 0; c < 6; ++c) {
+            const QVariant expected = theirs.value(c);
+            const QVariant got = q.valueAt(row, c);
+            EXPECT_EQ(got.typeId(), expected.typeId()) << row << "," << c;
+            EXPECT_EQ(got, expected) << row << "," << c;
+            EXPECT_EQ(got.isNull(), expected.isNull()) << row << "," << c;
+        }
+        ++row;
+    }
+    EXPECT_EQ(row, 41);
+    EXPECT_EQ(q.recordCount(), 41);
+
+    // Bound values of every kind select what they were stored as.
+    EXPECT_EQ(db.scalar("select count(*) from k where z is null").toInt(), 40);
+    dm.OpenQuery(q, "select count(*) from k where t=? and n=? and r=? and b=?", kinds.mid(0, 4));
+    EXPECT_EQ(q.value(0).toInt(), 40);
+    dm.OpenQuery(q, "select count(*) from k where z is ?", {QVariant(QString())});
+    EXPECT_EQ(q.value(0).toInt(), 40);
+    dm.OpenQuery(q, "select id from k where t=? and n=? and r=?",
+                 {QVariant(true), QVariant(qlonglong(1) << 40), QVariant(QDate(2026, 9, 1))});
+    EXPECT_EQ(q.recordCount(), 1);
+
+    // Statements that cannot run fail as before, and leave the query closed.
+    EXPECT_THROW(dm.OpenQuery(q, "select * from k where id=?", {}), DbError);
+    EXPECT_THROW(dm.OpenQuery(q, "select 1; select 2"), DbError);
+    EXPECT_FALSE(q.isActive());
+}
+
+TEST_F(DataModuleTest, AQueryOnAFileAnotherProgramHoldsSaysSo) {
+    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
+    other.setDatabaseName(db.path());
+    ASSERT_TRUE(other.open());
+    {
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec("begin exclusive"));
+        try {
+            dm.OpenQuery(*dm.qry_temp, "select * from sjb");
+            ADD_FAILURE() << "read through another program's lock";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains("占用")) << e.what();
+        }
+        lock.exec("rollback");
+    }
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase("other-program");
+    dm.OpenQuery(*dm.qry_temp, "select * from sjb");
+    EXPECT_TRUE(dm.qry_temp->isActive());
 }
