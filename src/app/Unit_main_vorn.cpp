@@ -38,11 +38,13 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
 #include <QSlider>
@@ -73,7 +75,7 @@ QToolButton* toolButton(QToolBar* bar, const char* name, const QString& caption,
     b->setIcon(icon);
     b->setAutoRaise(true);
     b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    b->setMinimumSize(79, 21);
+    b->setMinimumHeight(21);
     bar->addWidget(b);
     return b;
 }
@@ -168,10 +170,19 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     ControlBar2->setObjectName(QStringLiteral("ControlBar2"));
     ToolBar2 = new QToolBar(ControlBar2);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
-    auto* barLayout = new QHBoxLayout(ControlBar2);
-    barLayout->setContentsMargins(0, 0, 0, 0);
-    barLayout->addWidget(ToolBar2);
-    ToolBar2->setIconSize(QSize(20, 20));
+    ToolBar2->setIconSize(QSize(16, 16));
+    ToolBar2->setMovable(false);
+    // The desk's own buttons go on a second bar: beside the first one where
+    // the window is wide enough, else in a row under it (see fitToolbar).
+    ToolBar_desk = new QToolBar(ControlBar2);
+    ToolBar_desk->setObjectName(QStringLiteral("ToolBar_desk"));
+    ToolBar_desk->setIconSize(QSize(16, 16));
+    ToolBar_desk->setMovable(false);
+    m_barGrid = new QGridLayout(ControlBar2);
+    m_barGrid->setContentsMargins(0, 0, 0, 0);
+    m_barGrid->setSpacing(0);
+    m_barGrid->addWidget(ToolBar2, 0, 0, Qt::AlignLeft);
+    m_barGrid->addWidget(ToolBar_desk, 0, 1, Qt::AlignLeft);
     ToolButton5 = toolButton(ToolBar2, "ToolButton5", tr("时间表编辑"), tr("时间表编辑"),
                              ownIcon("timetable"));
     m_themedButtons.append({ToolButton5, "x-office-calendar"});
@@ -311,6 +322,7 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     m_panes->setStretchFactor(1, 1);
 
     auto* clockColumn = new QVBoxLayout;
+    m_clockColumn = clockColumn;
     clockColumn->setSpacing(2);
     clockColumn->addWidget(Label_date);
     clockColumn->addWidget(Label_time);
@@ -526,6 +538,42 @@ void TForm_main_vorn::showEvent(QShowEvent* event) {
         warmUpOutput();
 }
 
+void TForm_main_vorn::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitToolbar();
+}
+
+void TForm_main_vorn::fitToolbar() {
+    if (!m_clockColumn)
+        return;
+    QList<QToolButton*> buttons;
+    for (QToolBar* bar : {ToolBar2, ToolBar_desk})
+        buttons << bar->findChildren<QToolButton*>(
+            QRegularExpression(QStringLiteral("^ToolButton")), Qt::FindDirectChildrenOnly);
+    const auto setStyle = [&](Qt::ToolButtonStyle style) {
+        for (QToolButton* b : buttons)
+            b->setToolButtonStyle(style);
+    };
+    if (m_wideBars.isEmpty()) {
+        setStyle(Qt::ToolButtonTextBesideIcon);
+        m_wideBars = {ToolBar2->sizeHint().width(), ToolBar_desk->sizeHint().width()};
+    }
+    const QMargins margins = layout()->contentsMargins();
+    const int room = width() - margins.left() - margins.right() -
+                     m_clockColumn->sizeHint().width() -
+                     style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+    const bool oneRow = m_wideBars[0] + m_wideBars[1] <= room;
+    const Qt::ToolButtonStyle wanted = std::max(m_wideBars[0], m_wideBars[1]) <= room
+                                           ? Qt::ToolButtonTextBesideIcon
+                                           : Qt::ToolButtonTextUnderIcon;
+    if ((m_barGrid->itemAtPosition(0, 1) != nullptr) != oneRow) {
+        m_barGrid->removeWidget(ToolBar_desk);
+        m_barGrid->addWidget(ToolBar_desk, oneRow ? 0 : 1, oneRow ? 1 : 0, Qt::AlignLeft);
+    }
+    if (buttons.first()->toolButtonStyle() != wanted)
+        setStyle(wanted);
+}
+
 void TForm_main_vorn::warmUpOutput() {
     if (!m_warmedUp && MediaPlayer2) {
         // The sound output is made ready once the window is on screen, in
@@ -641,14 +689,14 @@ TForm_player* TForm_main_vorn::openPlayer() {
 }
 
 void TForm_main_vorn::createDeskPanels() {
-    ToolButton_log = toolButton(ToolBar2, "ToolButton_log", tr("播出日志"),
+    ToolButton_log = toolButton(ToolBar_desk, "ToolButton_log", tr("播出日志"),
                                 tr("查看和导出播出日志"), ownIcon("timetable"));
     m_themedButtons.append({ToolButton_log, "x-office-document"});
-    ToolButton_check = toolButton(ToolBar2, "ToolButton_check", tr("播前检查"),
+    ToolButton_check = toolButton(ToolBar_desk, "ToolButton_check", tr("播前检查"),
                                   tr("检查某一天的节目能否正常播出"), ownIcon("help"));
     m_themedButtons.append({ToolButton_check, "dialog-information"});
     ToolButton_exceptions =
-        toolButton(ToolBar2, "ToolButton_exceptions", tr("例外日期"),
+        toolButton(ToolBar_desk, "ToolButton_exceptions", tr("例外日期"),
                    tr("节假日、考试日等按其他时间表播放或不播音"), ownIcon("weekdays"));
     m_themedButtons.append({ToolButton_exceptions, "x-office-calendar"});
     connect(ToolButton_log, &QToolButton::clicked, this, &TForm_main_vorn::openAsRunLog);

@@ -8,7 +8,9 @@
 #include <memory>
 #include <utility>
 
+class QGridLayout;
 class QLabel;
+class QLayout;
 class QListWidget;
 class QMenu;
 class QAction;
@@ -71,6 +73,7 @@ public:
     // Controls, by their names.
     QWidget* ControlBar2;
     QToolBar* ToolBar2;
+    QToolBar* ToolBar_desk; // the desk's own buttons: 播出日志, 播前检查, 例外日期
     QToolButton* ToolButton5;
     QToolButton* ToolButton10;
     QToolButton* ToolButton1;
@@ -155,6 +158,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 signals:
     void startFailed();
@@ -177,6 +181,10 @@ private:
     void mirrorDisplay();
     void updateStatus();
     void createDeskPanels();
+    // Captions beside the toolbar's icons while the row has room for them,
+    // under them (in narrower buttons) on a small screen or a large scaling,
+    // so that no button ends up in the toolbar's overflow menu.
+    void fitToolbar();
 
     TDataModule1& m_dm;
     QSplitter* m_panes;     // today's timetable | the songs playing
@@ -192,6 +200,9 @@ private:
     QString m_deviceProblem;
     QString m_outputProblem;
     QString m_entryProblem;
+    QGridLayout* m_barGrid; // ToolBar2 and ToolBar_desk
+    QLayout* m_clockColumn = nullptr;
+    QList<int> m_wideBars; // the two bars' widths with captions beside the icons
     bool m_warmedUp = false;
     bool m_startPending = false;
     bool m_started = false;

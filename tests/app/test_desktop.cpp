@@ -83,7 +83,7 @@ TEST(DeskLook, ToolbarButtonsHaveIconsAndHintsAndF1OpensTheHelp) {
     TestDatabase db;
     TForm_main_vorn desk(db.dm());
     ASSERT_TRUE(desk.FormCreate());
-    for (QToolButton* b : desk.ToolBar2->findChildren<QToolButton*>()) {
+    for (QToolButton* b : desk.ControlBar2->findChildren<QToolButton*>()) {
         if (b->objectName().startsWith(QLatin1String("ToolButton"))) {
             EXPECT_FALSE(b->icon().isNull()) << b->objectName().toStdString();
             EXPECT_FALSE(b->toolTip().isEmpty()) << b->objectName().toStdString();

@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -207,6 +208,40 @@ TEST_F(StartupTest, ToolbarHasSevenButtonsWithCaptionsAndHints) {
         EXPECT_EQ(b->text(), caption);
         EXPECT_EQ(b->toolTip(), hint);
     }
+}
+
+TEST_F(StartupTest, ToolbarButtonsStayOutOfTheOverflowMenuAsTheWindowNarrows) {
+    auto w = start();
+    w->show();
+    const auto expectAllShown = [&](int width) {
+        QTest::qWait(50); // the bars lay themselves out
+        // A button pushed into the overflow menu is hidden in its bar.
+        for (QToolBar* bar : {w->ToolBar2, w->ToolBar_desk})
+            for (QToolButton* b : bar->findChildren<QToolButton*>(QRegularExpression("^ToolButton"),
+                                                                  Qt::FindDirectChildrenOnly))
+                EXPECT_TRUE(b->isVisible()) << qPrintable(b->objectName()) << " " << width;
+    };
+    // Wide: one row with the captions beside the icons.
+    w->resize(1800, 700);
+    expectAllShown(1800);
+    EXPECT_EQ(w->ToolBar_desk->y(), w->ToolBar2->y());
+    EXPECT_EQ(w->ToolButton_log->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    // Narrower: the desk's buttons go to a second row, then the captions
+    // go under the icons.
+    const int oneRow = w->ToolBar2->width() + w->ToolBar_desk->width();
+    w->resize(oneRow, 700);
+    expectAllShown(oneRow);
+    EXPECT_GT(w->ToolBar_desk->y(), w->ToolBar2->y());
+    EXPECT_EQ(w->ToolButton5->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    const int narrow = w->ToolBar2->width() * 9 / 10 + w->Label_time->width();
+    w->resize(narrow, 700);
+    expectAllShown(narrow);
+    EXPECT_EQ(w->ToolButton5->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+    // And back.
+    w->resize(1800, 700);
+    expectAllShown(1800);
+    EXPECT_EQ(w->ToolBar_desk->y(), w->ToolBar2->y());
+    EXPECT_EQ(w->ToolButton_exceptions->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
 }
 
 TEST_F(StartupTest, UnreadableDatabaseEndsStartupWithTheMessage) {
