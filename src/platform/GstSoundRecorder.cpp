@@ -11,12 +11,17 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QThreadPool>
+#include <atomic>
 #include <cstdio>
 #include <gst/gst.h>
 #include <sys/stat.h>
 
 namespace {
 constexpr int kStopTimeoutMs = 3000;
+// A take ends this long after the stop press, measured on the input's own
+// time stamps, so that the last word is whole even where the stamps are a
+// little early.
+constexpr qint64 kEndMarginNs = 100 * GST_MSECOND;
 // Exit codes of the conversion command after lame itself has ended well.
 constexpr int kNoSound = 120;  // lame left an empty file
 constexpr int kNotMoved = 121; // the part could not become the target
@@ -51,25 +56,85 @@ GstElement* makeSource(QString* error) {
 // --- recording ---------------------------------------------------------------
 
 struct GstSoundRecorder::Shared {
+    ~Shared() {
+        if (source)
+            gst_object_unref(source);
+    }
     QMutex lock;
     GstSoundRecorder* recorder = nullptr; // null once the recorder is gone
+    GstElement* source = nullptr;         // told to end once the take is complete
+    std::atomic<qint64> bytes{0};         // written to the file
+    std::atomic<bool> arrived{false};     // the first sound has reached the file
+    // The running time up to which the take must reach, or -1 while it goes on.
+    std::atomic<qint64> endAt{-1};
+    std::atomic<bool> ending{false}; // the input has been told to end
 };
 
 namespace {
 const char* const kStartFailed = "vorn-input-failed";
+const char* const kSoundArrived = "vorn-sound-arrived";
+
+void runInOrder(GstElement* element, std::function<void(GstElement*)> fn);
+
+// Sees every buffer on its way into the file, on the streaming thread.
+GstPadProbeReturn bufferReachesFile(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    GstSoundRecorder::Shared& shared =
+        **static_cast<std::shared_ptr<GstSoundRecorder::Shared>*>(data);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (!buffer)
+        return GST_PAD_PROBE_OK;
+    shared.bytes += qint64(gst_buffer_get_size(buffer));
+    if (!shared.arrived.exchange(true)) {
+        if (GstElement* sink = gst_pad_get_parent_element(pad)) {
+            gst_element_post_message(
+                sink, gst_message_new_application(GST_OBJECT(sink),
+                                                  gst_structure_new_empty(kSoundArrived)));
+            gst_object_unref(sink);
+        }
+    }
+    const qint64 endAt = shared.endAt.load();
+    if (endAt < 0 || shared.ending.load())
+        return GST_PAD_PROBE_OK;
+    // The running time at which this buffer's last sample was taken.
+    qint64 reached = -1;
+    if (GST_BUFFER_PTS_IS_VALID(buffer)) {
+        GstClockTime end = GST_BUFFER_PTS(buffer);
+        if (GST_BUFFER_DURATION_IS_VALID(buffer))
+            end += GST_BUFFER_DURATION(buffer);
+        if (GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0)) {
+            const GstSegment* segment = nullptr;
+            gst_event_parse_segment(event, &segment);
+            const guint64 running = gst_segment_to_running_time(segment, GST_FORMAT_TIME, end);
+            if (running != GST_CLOCK_TIME_NONE)
+                reached = qint64(running);
+            gst_event_unref(event);
+        }
+    }
+    // Everything up to the stop press is in (or the input gives no times to
+    // tell): the input ends, and its end travels through to the file.
+    if (reached < 0 || reached >= endAt) {
+        shared.ending = true;
+        QMutexLocker locked(&shared.lock);
+        if (shared.source)
+            runInOrder(shared.source, [](GstElement* source) {
+                gst_element_send_event(source, gst_event_new_eos());
+            });
+    }
+    return GST_PAD_PROBE_OK;
+}
 
 // Every state change of the recorders runs here, one after the other in the
 // order given, never on the caller's thread. Kept for the life of the process.
-void runInOrder(GstElement* pipeline, std::function<void(GstElement*)> fn) {
+void runInOrder(GstElement* element, std::function<void(GstElement*)> fn) {
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
         p->setMaxThreadCount(1);
         return p;
     }();
-    gst_object_ref(pipeline);
-    pool->start([pipeline, fn = std::move(fn)] {
-        fn(pipeline);
-        gst_object_unref(pipeline);
+    gst_object_ref(element);
+    pool->start([element, fn = std::move(fn)] {
+        fn(element);
+        gst_object_unref(element);
     });
 }
 } // namespace
@@ -127,10 +192,11 @@ bool GstSoundRecorder::start(const QString& wavFile) {
     GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
     GstElement* resample = gst_element_factory_make("audioresample", nullptr);
     GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
+    GstElement* queue = gst_element_factory_make("queue", nullptr);
     GstElement* sink = gst_element_factory_make("filesink", nullptr);
-    if (!pipeline || !convert || !resample || !filter || !sink) {
+    if (!pipeline || !convert || !resample || !filter || !queue || !sink) {
         m_error = tr("找不到 GStreamer 的基本元件（请安装 gstreamer1.0-plugins-base）。");
-        for (GstElement* e : {source, pipeline, convert, resample, filter, sink})
+        for (GstElement* e : {source, pipeline, convert, resample, filter, queue, sink})
             if (e)
                 gst_object_unref(gst_object_ref_sink(e));
         return false;
@@ -140,24 +206,36 @@ bool GstSoundRecorder::start(const QString& wavFile) {
                                         sampleRate, "channels", G_TYPE_INT, channels, nullptr);
     g_object_set(filter, "caps", caps, nullptr);
     gst_caps_unref(caps);
+    // A disk that is slow for a moment holds up the writing, never the input:
+    // nothing is dropped for up to half a minute.
+    g_object_set(queue, "max-size-time", guint64(30 * GST_SECOND), "max-size-bytes", 0u,
+                 "max-size-buffers", 0u, nullptr);
     // The caller wrote the header; the samples go after it.
     g_object_set(sink, "location", QFile::encodeName(wavFile).constData(), "append", TRUE, "sync",
                  FALSE, nullptr);
-    gst_bin_add_many(GST_BIN(pipeline), source, convert, resample, filter, sink, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), source, convert, resample, filter, queue, sink, nullptr);
     m_pipeline = GST_ELEMENT(gst_object_ref_sink(pipeline));
     m_bus = gst_element_get_bus(m_pipeline);
-    if (!gst_element_link_many(source, convert, resample, filter, sink, nullptr)) {
+    if (!gst_element_link_many(source, convert, resample, filter, queue, sink, nullptr)) {
         m_error = tr("录音输入无法连接");
         releasePipeline(false, false);
         return false;
     }
+    {
+        QMutexLocker locked(&m_shared->lock);
+        m_shared->source = GST_ELEMENT(gst_object_ref(source));
+    }
+    GstPad* sinkPad = gst_element_get_static_pad(sink, "sink");
+    gst_pad_add_probe(sinkPad, GST_PAD_PROBE_TYPE_BUFFER, bufferReachesFile,
+                      new std::shared_ptr<Shared>(m_shared),
+                      [](gpointer data) { delete static_cast<std::shared_ptr<Shared>*>(data); });
+    gst_object_unref(sinkPad);
     GPollFD fd;
     gst_bus_get_pollfd(m_bus, &fd);
     m_busNotifier = new QSocketNotifier(fd.fd, QSocketNotifier::Read, this);
     connect(m_busNotifier, &QSocketNotifier::activated, this, &GstSoundRecorder::readBus);
     m_recording = true;
     m_started = false;
-    m_lastPosition = 0;
     // The input opens; a refusal that the elements did not explain on the bus
     // is posted there too.
     runInOrder(m_pipeline, [](GstElement* pipeline) {
@@ -178,20 +256,29 @@ void GstSoundRecorder::stop() {
         finish(true);
         return;
     }
-    // The end travels from the input through to the file; EOS on the bus
-    // says that everything has been written.
-    runInOrder(m_pipeline,
-               [](GstElement* pipeline) { gst_element_send_event(pipeline, gst_event_new_eos()); });
+    // What was said up to now is still on its way: in the sound server and
+    // in the input's buffers. The take goes on until the input's time stamps
+    // have passed this moment; then the input is told to end, and EOS on the
+    // bus says that everything has been written. The moment is taken now and
+    // carried over to the pipeline's clock on the worker.
+    const gint64 pressed = g_get_monotonic_time();
+    runInOrder(m_pipeline, [shared = m_shared, pressed](GstElement* pipeline) {
+        qint64 endAt = 0;
+        if (GstClock* clock = gst_element_get_clock(pipeline)) {
+            const GstClockTime now = gst_clock_get_time(clock);
+            const GstClockTime base = gst_element_get_base_time(pipeline);
+            const qint64 since = (g_get_monotonic_time() - pressed) * GST_USECOND;
+            endAt = qMax<qint64>(0, qint64(now) - qint64(base) - since) + kEndMarginNs;
+            gst_object_unref(clock);
+        }
+        shared->endAt = endAt;
+    });
     m_stopTimeout.start();
 }
 
 qint64 GstSoundRecorder::position() const {
-    if (!m_pipeline || !m_recording || !m_started)
-        return m_lastPosition;
-    gint64 pos = 0;
-    if (gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &pos) && pos >= 0)
-        m_lastPosition = qMax(m_lastPosition, qint64(pos / GST_MSECOND));
-    return m_lastPosition;
+    const qint64 frameBytes = channels * bitsPerSample / 8;
+    return m_shared->bytes.load() / frameBytes * 1000 / sampleRate;
 }
 
 void GstSoundRecorder::readBus() {
@@ -206,19 +293,14 @@ void GstSoundRecorder::readBus() {
 
 void GstSoundRecorder::handleMessage(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
-    case GST_MESSAGE_STATE_CHANGED:
-        if (GST_MESSAGE_SRC(message) == GST_OBJECT(m_pipeline)) {
-            GstState now = GST_STATE_NULL;
-            gst_message_parse_state_changed(message, nullptr, &now, nullptr);
-            if (now == GST_STATE_PLAYING)
-                m_started = true;
-        }
-        break;
     case GST_MESSAGE_EOS:
         finish(true);
         break;
     case GST_MESSAGE_APPLICATION:
-        if (gst_message_has_name(message, kStartFailed) && m_error.isEmpty()) {
+        if (gst_message_has_name(message, kSoundArrived) && m_recording && !m_started) {
+            m_started = true;
+            emit soundArrived();
+        } else if (gst_message_has_name(message, kStartFailed) && m_error.isEmpty()) {
             m_error = tr("录音输入无法打开");
             finish(false);
         }
@@ -241,7 +323,6 @@ void GstSoundRecorder::handleMessage(GstMessage* message) {
 void GstSoundRecorder::finish(bool ok) {
     if (!m_recording)
         return;
-    position();
     m_recording = false;
     m_stopping = false;
     // stopped() follows once the file is closed.

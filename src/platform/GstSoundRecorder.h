@@ -51,7 +51,6 @@ private:
     bool m_recording = false;
     bool m_started = false;
     bool m_stopping = false;
-    mutable qint64 m_lastPosition = 0;
 };
 
 // Converts with the LAME encoder program ("lame", CBR 128 kbit/s) as a child

@@ -24,10 +24,12 @@ public:
     // on other threads. An input that then refuses to open ends the take with
     // stopped(false) before started() has become true.
     virtual bool start(const QString& wavFile) = 0;
-    // The input has opened and sound is flowing into the file.
+    // The input has opened and its first sound has reached the file: only
+    // from here on may the operator be told that the take records.
     virtual bool started() const = 0;
     // Ends the take without waiting: stopped() follows once every sample
-    // taken so far is in the file.
+    // taken up to this call (including what the sound server still held) is
+    // in the file.
     virtual void stop() = 0;
     virtual bool isRecording() const = 0;
     // Milliseconds of sound in the file so far.
@@ -35,6 +37,8 @@ public:
     virtual QString errorString() const = 0;
 
 signals:
+    // started() has become true.
+    void soundArrived();
     // The take has ended and the file holds all of it (ok), or the input
     // failed on the way (not ok; what was written stays in the file).
     // Delivered from the event loop, never from inside a call.

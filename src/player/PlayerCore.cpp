@@ -450,6 +450,14 @@ bool PlayerCore::startRecording() {
         m_take = nullptr;
         recordingRefused(why);
     });
+    // Only once the input's sound reaches the file is the operator told that
+    // the take records: what is said from then on is in it.
+    connect(take, &RecordingTake::soundArrived, this, [this, take] {
+        if (m_take != take || !m_recording)
+            return;
+        m_display.song = tr("正在录音中......");
+        changed();
+    });
     connect(take, &RecordingTake::inputFailed, this, [this](const QString& why) {
         if (m_recording)
             m_display.song = tr("录音输入中断：%1").arg(why);
@@ -466,7 +474,7 @@ bool PlayerCore::startRecording() {
     m_display.openEnabled = false;
     m_display.status.clear();
     m_display.lengthText.clear();
-    m_display.song = tr("正在录音中......");
+    m_display.song = take->hasSound() ? tr("正在录音中......") : tr("正在打开录音输入......");
     changed();
     return true;
 }

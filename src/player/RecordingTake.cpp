@@ -67,6 +67,7 @@ bool RecordingTake::start(QString* error) {
         return false;
     }
     connect(m_recorder.get(), &SoundRecorder::stopped, this, &RecordingTake::recorderStopped);
+    connect(m_recorder.get(), &SoundRecorder::soundArrived, this, &RecordingTake::soundArrived);
     if (!m_recorder->start(m_wavFile)) {
         *error = m_recorder->errorString();
         m_recorder.reset();
@@ -121,6 +122,10 @@ bool RecordingTake::finishAll(int limitMs) {
 
 qint64 RecordingTake::position() const {
     return m_recorder ? m_recorder->position() : 0;
+}
+
+bool RecordingTake::hasSound() const {
+    return m_recorder && m_recorder->started();
 }
 
 void RecordingTake::stop() {

@@ -26,6 +26,8 @@ public:
     bool start(QString* error);
     // Milliseconds recorded so far.
     qint64 position() const;
+    // The input's first sound has reached the file: the take records.
+    bool hasSound() const;
     // Ends the recording without waiting; the file is finalised when the
     // recorder confirms the end.
     void stop();
@@ -49,6 +51,8 @@ public:
     QString target() const { return m_target; }
 
 signals:
+    // hasSound() has become true.
+    void soundArrived();
     // The finalised WAV is being converted ("正在保存为MP3格式，请稍等......").
     void converting();
     // ok: mp3File exists and holds what the encoder wrote.

@@ -50,6 +50,11 @@ public:
             f.write(QByteArray(int(ms * 88200 / 1000), '\0'));
         m_position += ms;
     }
+    // The input that was still opening delivers its first sound.
+    void open() {
+        m_started = true;
+        emit soundArrived();
+    }
     // The input that was still opening refuses after all.
     void refuseLate() {
         m_recording = false;

@@ -559,3 +559,15 @@ TEST_F(RecordingTest, AnInputThatCannotOpenShowsTheInitialisationMessage) {
     factory.opensLate = false;
     EXPECT_TRUE(core.startRecording());
 }
+
+TEST_F(RecordingTest, TheWindowSaysItRecordsOnlyOnceTheInputsSoundArrives) {
+    factory.opensLate = true;
+    ASSERT_TRUE(core.startRecording());
+    EXPECT_TRUE(core.isRecording());
+    EXPECT_FALSE(core.display().recordShown); // the stop button is there at once
+    EXPECT_EQ(core.display().song, "正在打开录音输入......");
+    recorder()->open();
+    EXPECT_EQ(core.display().song, "正在录音中......");
+    core.stopRecording();
+    core.saveRecording(QString());
+}

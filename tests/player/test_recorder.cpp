@@ -1,8 +1,10 @@
 // Recording through GStreamer with a test tone standing in for the
 // microphone, and the conversion by the LAME encoder.
+#include "PrivatePulse.h"
 #include "RecordingMessageService.h"
 #include "ToneFiles.h"
 #include "base/Services.h"
+#include "platform/GstMediaDevice.h"
 #include "platform/GstSoundRecorder.h"
 #include "player/PlayerCore.h"
 #include "player/RecordingTake.h"
@@ -271,5 +273,110 @@ TEST(Recorder, ATakeStillRecordingWhenThePlayerClosesAtTheEndBecomesItsMp3) {
     EXPECT_GT(discoveredDurationMs(music.filePath(saved.first())), 900);
     EXPECT_TRUE(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).isEmpty())
         << "the temporary WAV is removed";
+    EXPECT_TRUE(messages.shown().isEmpty());
+}
+
+namespace {
+// An environment variable set (or, given a null value, unset) for the life of
+// the guard.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const QByteArray& value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedEnvironment() {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+// Hands the finalised WAV on as it is, so that the test can look at the
+// samples of the take.
+class CopyingEncoder : public Mp3Encoder {
+public:
+    using Mp3Encoder::Mp3Encoder;
+    void start(const QString& wavFile, const QString& mp3File) override {
+        const bool ok = QFile::copy(wavFile, mp3File);
+        QMetaObject::invokeMethod(
+            this, [this, ok] { emit finished(ok, QString()); }, Qt::QueuedConnection);
+    }
+    bool isRunning() const override { return false; }
+};
+} // namespace
+
+TEST(Recorder, ATakeHoldsEverythingFromTheRecordingCueToTheStopPress) {
+    if (!PrivatePulse::available())
+        GTEST_SKIP() << "no PulseAudio here";
+    PrivatePulse pulse;
+    ASSERT_TRUE(pulse.start());
+    // The default input is the monitor of the server's only output, where a
+    // steady tone plays all along.
+    ScopedEnvironment server("PULSE_SERVER", pulse.server().toLocal8Bit());
+    ScopedEnvironment source("VORN_AUDIO_SOURCE", QByteArray());
+    GstMediaDevice::initGStreamer();
+    const QByteArray tone =
+        "audiotestsrc is-live=true freq=440 volume=0.5 ! audioconvert ! pulsesink server=" +
+        pulse.server().toLocal8Bit();
+    const std::unique_ptr<GstElement, void (*)(GstElement*)> player(
+        gst_parse_launch(tone.constData(), nullptr), [](GstElement* e) {
+            if (e) {
+                gst_element_set_state(e, GST_STATE_NULL);
+                gst_object_unref(e);
+            }
+        });
+    ASSERT_NE(player, nullptr);
+    gst_element_set_state(player.get(), GST_STATE_PLAYING);
+    ASSERT_EQ(gst_element_get_state(player.get(), nullptr, nullptr, 5 * GST_SECOND),
+              GST_STATE_CHANGE_SUCCESS);
+    // A tone just begun reaches the output only after a while.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pulse.playing() == 1; }, 5000));
+    QTest::qWait(1000);
+
+    RecordingMessageService messages;
+    QTemporaryDir tmp, music;
+    ScopedEnvironment temporary("TMPDIR", tmp.path().toLocal8Bit());
+    Services::setSoundRecorderFactory(
+        [](QObject* parent) { return std::make_unique<GstSoundRecorder>(parent); });
+    Services::setMp3EncoderFactory(
+        [](QObject* parent) { return std::make_unique<CopyingEncoder>(parent); });
+    const QString target = music.filePath("take.wav");
+    qint64 cueToStopMs = 0;
+    {
+        PlayerCore core(nullptr);
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(core.startRecording());
+        // The operator speaks once the window says that it records.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return core.display().song == QStringLiteral("正在录音中......"); }, 10000));
+        const qint64 cue = clock.elapsed();
+        QTest::qWait(3000);
+        cueToStopMs = clock.elapsed() - cue;
+        core.stopRecording();
+        core.saveRecording(target);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return core.list().paths().contains(target); }, 10000));
+    }
+    Services::setSoundRecorderFactory({});
+    Services::setMp3EncoderFactory({});
+
+    const tone::Samples take = tone::readWav(target);
+    const qint64 takeMs = take.frames() * 1000 / 44100;
+    // Everything said between the cue and the stop press is in the take.
+    EXPECT_GE(takeMs, cueToStopMs) << "cue to stop " << cueToStopMs << " ms";
+    EXPECT_LE(takeMs, cueToStopMs + 1500);
+    // It is the input's sound, not silence put in its place.
+    EXPECT_GT(take.peak(0, takeMs / 2), 8000);
+    EXPECT_GT(take.peak(takeMs / 2, takeMs), 8000);
     EXPECT_TRUE(messages.shown().isEmpty());
 }
