@@ -11,6 +11,7 @@
 #include "data/WindowPlace.h"
 #include "data/datamodule.h"
 #include "platform/SingleInstance.h"
+#include "shell/DialogsInView.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("vorn"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vorn/icon0.png")));
     QApplication::setQuitOnLastWindowClosed(false);
+    DialogsInView dialogsInView;
+    app.installEventFilter(&dialogsInView);
 
     QtMessageService messages;
     Services::setMessages(&messages);
