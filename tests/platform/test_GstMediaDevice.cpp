@@ -1,3 +1,4 @@
+#include "EnvGuard.h"
 #include "ToneFiles.h"
 #include "platform/GstMediaDevice.h"
 
@@ -14,29 +15,6 @@
 #include <thread>
 
 namespace {
-// Sets an environment variable for the life of the guard.
-class EnvGuard {
-public:
-    EnvGuard(const char* name, const QByteArray& value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~EnvGuard() {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
-};
-
 bool haveLame() {
     return !QStandardPaths::findExecutable(QStringLiteral("lame")).isEmpty();
 }

@@ -1,5 +1,6 @@
 // Recording through GStreamer with a test tone standing in for the
 // microphone, and the conversion by the LAME encoder.
+#include "EnvGuard.h"
 #include "PrivatePulse.h"
 #include "RecordingMessageService.h"
 #include "ToneFiles.h"
@@ -277,30 +278,6 @@ TEST(Recorder, ATakeStillRecordingWhenThePlayerClosesAtTheEndBecomesItsMp3) {
 }
 
 namespace {
-// An environment variable set (or, given a null value, unset) for the life of
-// the guard.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const QByteArray& value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedEnvironment() {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
-};
-
 // Hands the finalised WAV on as it is, so that the test can look at the
 // samples of the take.
 class CopyingEncoder : public Mp3Encoder {
@@ -322,8 +299,8 @@ TEST(Recorder, ATakeHoldsEverythingFromTheRecordingCueToTheStopPress) {
     ASSERT_TRUE(pulse.start());
     // The default input is the monitor of the server's only output, where a
     // steady tone plays all along.
-    ScopedEnvironment server("PULSE_SERVER", pulse.server().toLocal8Bit());
-    ScopedEnvironment source("VORN_AUDIO_SOURCE", QByteArray());
+    EnvGuard server("PULSE_SERVER", pulse.server().toLocal8Bit());
+    EnvGuard source("VORN_AUDIO_SOURCE", QByteArray());
     GstMediaDevice::initGStreamer();
     const QByteArray tone =
         "audiotestsrc is-live=true freq=440 volume=0.5 ! audioconvert ! pulsesink server=" +
@@ -345,7 +322,7 @@ TEST(Recorder, ATakeHoldsEverythingFromTheRecordingCueToTheStopPress) {
 
     RecordingMessageService messages;
     QTemporaryDir tmp, music;
-    ScopedEnvironment temporary("TMPDIR", tmp.path().toLocal8Bit());
+    EnvGuard temporary("TMPDIR", tmp.path().toLocal8Bit());
     Services::setSoundRecorderFactory(
         [](QObject* parent) { return std::make_unique<GstSoundRecorder>(parent); });
     Services::setMp3EncoderFactory(
