@@ -4,11 +4,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <unistd.h>
@@ -280,7 +282,15 @@ TEST_F(Walk, DestroyedDuringAThreadedSearch) {
             qApp, [] {}, Qt::BlockingQueuedConnection);
     };
     engine->StartSearch();
-    QTRY_VERIFY(matches >= 2);
+    // One event at a time: each match waits for this thread, so the search
+    // is still under way (blocked in its next match) when the engine goes.
+    QElapsedTimer waited;
+    waited.start();
+    while (matches < 2 && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents();
+        QThread::usleep(200);
+    }
+    ASSERT_GE(matches, 2);
     engine.reset(); // waits for the worker without a deadlock
     const int after = matches;
     QTest::qWait(50);
