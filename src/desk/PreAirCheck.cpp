@@ -3,6 +3,7 @@
 #include "data/datamodule.h"
 #include "editing/EntryChecks.h"
 #include "editing/PlaylistFile.h"
+#include "editing/TimetableEntry.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -80,15 +81,14 @@ Input gather(TDataModule1& dm, const QDate& date) {
     q.setSql(QStringLiteral("select * from sjb where 时间表名称=? order by 开始时间, ID"));
     q.open({in.plan.timetable});
     for (q.first(); !q.eof(); q.next()) {
-        Entry e;
-        e.id = q.value(QStringLiteral("ID")).toLongLong();
-        e.name = q.text(QStringLiteral("名称"));
-        e.start = q.text(QStringLiteral("开始时间"));
-        e.end = q.text(QStringLiteral("结束时间"));
-        e.path = q.text(QStringLiteral("歌曲列表或歌曲"));
-        e.duration = q.text(QStringLiteral("时长"));
-        e.mode = q.text(QStringLiteral("播放方式"));
-        in.entries << e;
+        const TimetableEntry row = TimetableEntries::entryFromRow(q);
+        in.entries << Entry{q.value(QStringLiteral("ID")).toLongLong(),
+                            row.name,
+                            row.start,
+                            row.end,
+                            row.path,
+                            row.duration,
+                            row.mode};
     }
     for (int n = 1; n <= 3; ++n)
         if (dm.ReadSetting(QStringLiteral("定时关机%1").arg(n)) == QLatin1String("1"))
