@@ -117,6 +117,20 @@ private:
     qint64 m_atNs;
 };
 
+// A new database at path, opened in dm; says why the part is skipped when not.
+bool freshDatabase(TDataModule1& dm, const QString& path) {
+    QString error;
+    if (!DatabaseFile::create(path, &error)) {
+        std::printf("skipped: %s\n", qUtf8Printable(error));
+        return false;
+    }
+    if (!dm.OpenDatabase(QStringLiteral("sqlite"), path)) {
+        std::printf("skipped: %s\n", qUtf8Printable(dm.lastError()));
+        return false;
+    }
+    return true;
+}
+
 void onsetBench(const QTemporaryDir& dir) {
     std::printf("\n[first sound after the named second, 10 entries; tick lateness meanwhile]\n");
     if (!PrivatePulse::available() ||
@@ -138,17 +152,9 @@ void onsetBench(const QTemporaryDir& dir) {
     if (!ok || spacing < 2)
         spacing = 2;
 
-    const QString dbPath = dir.filePath(QStringLiteral("onset.db"));
-    QString error;
-    if (!DatabaseFile::create(dbPath, &error)) {
-        std::printf("skipped: %s\n", qUtf8Printable(error));
-        return;
-    }
     TDataModule1 dm;
-    if (!dm.OpenDatabase(QStringLiteral("sqlite"), dbPath)) {
-        std::printf("skipped: %s\n", qUtf8Printable(dm.lastError()));
+    if (!freshDatabase(dm, dir.filePath(QStringLiteral("onset.db"))))
         return;
-    }
     // Ten entries two seconds apart, each a 1.5 s song of its own.
     {
         QSqlDatabase db = QSqlDatabase::database(dm.connectionName());
@@ -325,16 +331,9 @@ void gapBench(const QTemporaryDir& dir) {
 void reloadBench(const QTemporaryDir& dir) {
     std::printf("\n[reload of today's timetable, 10,000 rows]\n");
     const QString path = dir.filePath(QStringLiteral("reload.db"));
-    QString error;
-    if (!DatabaseFile::create(path, &error)) {
-        std::printf("skipped: %s\n", qUtf8Printable(error));
-        return;
-    }
     TDataModule1 dm;
-    if (!dm.OpenDatabase(QStringLiteral("sqlite"), path)) {
-        std::printf("skipped: %s\n", qUtf8Printable(dm.lastError()));
+    if (!freshDatabase(dm, path))
         return;
-    }
     {
         QSqlDatabase db = QSqlDatabase::database(dm.connectionName());
         db.transaction();
