@@ -14,6 +14,7 @@
 
 #include "MonitorRecorder.h"
 #include "PrivatePulse.h"
+#include "StderrMessages.h"
 #include "ToneFiles.h"
 #include "base/MessageService.h"
 #include "base/Services.h"
@@ -39,13 +40,6 @@
 #include <vector>
 
 namespace {
-class StderrMessages : public MessageService {
-public:
-    Answer show(const QString& text, const QString& caption, Icon, Buttons) override {
-        std::fprintf(stderr, "[message] %s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
-        return Answer::Ok;
-    }
-};
 
 // Longest run of near-silent samples between the first and the last sound.
 double longestSilenceMs(const QString& rawFile, int rate) {
@@ -117,6 +111,21 @@ private:
     qint64 m_atNs;
 };
 
+// A sound server of the benchmark's own, recorded with parec; says why the
+// part is skipped when there is none.
+bool startPulse(PrivatePulse& pulse) {
+    if (!PrivatePulse::available() ||
+        QStandardPaths::findExecutable(QStringLiteral("parec")).isEmpty()) {
+        std::printf("skipped: pulseaudio, pactl or parec is not installed\n");
+        return false;
+    }
+    if (!pulse.start()) {
+        std::printf("skipped: a PulseAudio server of our own could not be started\n");
+        return false;
+    }
+    return true;
+}
+
 // A new database at path, opened in dm; says why the part is skipped when not.
 bool freshDatabase(TDataModule1& dm, const QString& path) {
     QString error;
@@ -133,16 +142,9 @@ bool freshDatabase(TDataModule1& dm, const QString& path) {
 
 void onsetBench(const QTemporaryDir& dir) {
     std::printf("\n[first sound after the named second, 10 entries; tick lateness meanwhile]\n");
-    if (!PrivatePulse::available() ||
-        QStandardPaths::findExecutable(QStringLiteral("parec")).isEmpty()) {
-        std::printf("skipped: pulseaudio, pactl or parec is not installed\n");
-        return;
-    }
     PrivatePulse pulse;
-    if (!pulse.start()) {
-        std::printf("skipped: a PulseAudio server of our own could not be started\n");
+    if (!startPulse(pulse))
         return;
-    }
     const QString sink = QStringLiteral("pulsesink server=\"%1\"").arg(pulse.server());
     qunsetenv("VORN_AUDIO_SINK");
     GstMediaDevice::setOutput(sink);
@@ -275,16 +277,9 @@ void onsetBench(const QTemporaryDir& dir) {
 
 void gapBench(const QTemporaryDir& dir) {
     std::printf("\n[silence between songs of a 4-song list]\n");
-    if (!PrivatePulse::available() ||
-        QStandardPaths::findExecutable(QStringLiteral("parec")).isEmpty()) {
-        std::printf("skipped: pulseaudio, pactl or parec is not installed\n");
-        return;
-    }
     PrivatePulse pulse;
-    if (!pulse.start()) {
-        std::printf("skipped: a PulseAudio server of our own could not be started\n");
+    if (!startPulse(pulse))
         return;
-    }
     QStringList songs;
     const double pitches[4] = {330.0, 440.0, 550.0, 660.0};
     for (int i = 0; i < 4; ++i) {

@@ -4,6 +4,7 @@
 // examined late (caught up). VORN_BENCH_STALL_EVERY=N blocks the UI thread for
 // 1.5 s every N seconds, to show the catch-up at work.
 
+#include "StderrMessages.h"
 #include "app/RealServices.h"
 #include "app/Unit_main_vorn.h"
 #include "base/MessageService.h"
@@ -24,13 +25,6 @@
 #include <vector>
 
 namespace {
-class StderrMessages : public MessageService {
-public:
-    Answer show(const QString& text, const QString& caption, Icon, Buttons) override {
-        std::fprintf(stderr, "[message] %s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
-        return Answer::Ok;
-    }
-};
 
 int envInt(const char* name, int fallback) {
     bool ok = false;
