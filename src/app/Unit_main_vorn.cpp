@@ -150,7 +150,26 @@ private:
 };
 
 const char* const skyBlue = "background-color: #a6caf0;";
+
+QFont dateFont() {
+    QFont font(QStringLiteral("KaiTi"));
+    font.setPixelSize(12);
+    return font;
+}
+
+QFont timeFont() {
+    QFont font(QStringLiteral("Serif"));
+    font.setPixelSize(28);
+    font.setBold(true);
+    return font;
+}
 } // namespace
+
+QList<QFont> TForm_main_vorn::fontsShown() {
+    QFont grid = QApplication::font();
+    grid.setPixelSize(11); // the grid's compact font
+    return {QApplication::font(), grid, dateFont(), timeFont()};
+}
 
 TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     : QWidget(parent), m_dm(dm), m_schedule(new ScheduleClock(dm, this)),
@@ -213,16 +232,11 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     connect(ToolButton3, &QToolButton::clicked, this, &TForm_main_vorn::ToolButton3Click);
 
     Label_date = label(this, "Label_date", tr("2000年12月12日 星期一"));
-    QFont dateFont(QStringLiteral("KaiTi"));
-    dateFont.setPixelSize(12);
-    Label_date->setFont(dateFont);
+    Label_date->setFont(dateFont());
     Label_date->setAlignment(Qt::AlignCenter);
     Label_time = label(this, "Label_time",
                        Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
-    QFont timeFont(QStringLiteral("Serif"));
-    timeFont.setPixelSize(28);
-    timeFont.setBold(true);
-    Label_time->setFont(timeFont);
+    Label_time->setFont(timeFont());
     Label_time->setAlignment(Qt::AlignCenter);
     Label_time->setStyleSheet(QStringLiteral("color: white; background-color: black;"));
     Label_time->setMinimumWidth(

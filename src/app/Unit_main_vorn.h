@@ -47,6 +47,8 @@ public:
 
     explicit TForm_main_vorn(TDataModule1& dm, QWidget* parent = nullptr);
     ~TForm_main_vorn() override;
+    // The fonts the window's text is drawn in.
+    static QList<QFont> fontsShown();
 
     // The start-up sequence: open the store, read the shutdown times and the
     // title, load today's timetable, set the start-up volume. False when the

@@ -12,10 +12,12 @@
 #include "data/datamodule.h"
 #include "platform/SingleInstance.h"
 #include "shell/DialogsInView.h"
+#include "shell/StartupWarmUp.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QScopeGuard>
 #include <QStyle>
 #include <cstdio>
 
@@ -46,7 +48,10 @@ int main(int argc, char** argv) {
         }
     }
 
+    StartupWarmUp warmUp;
     VornApplication app(argc, argv);
+    const auto finishWarmUp = qScopeGuard([&warmUp] { warmUp.finish(); });
+    warmUp.applicationReady(TForm_main_vorn::fontsShown());
     initVornResources();
     installQtTranslations(app);
     QApplication::setApplicationName(QStringLiteral("vorn"));
