@@ -3,15 +3,19 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+class QSocketNotifier;
 
 // The running desk listens on a local socket; a second start that finds the
 // desk running asks it through the socket to come to the front (out of the
 // tray if it is hidden there) instead of leaving it where it is.
+//
+// A plain Unix socket of our own: the desk needs nothing more, and it keeps
+// the network libraries out of the program's start-up.
 class DeskActivation : public QObject {
     Q_OBJECT
 public:
-    // The socket is named after the single-instance key (VORN_INSTANCE_KEY).
+    // The socket is named after the single-instance key (VORN_INSTANCE_KEY)
+    // and lives beside the single-instance lock.
     explicit DeskActivation(QString key = {}, QObject* parent = nullptr);
     ~DeskActivation() override;
 
@@ -22,13 +26,16 @@ public:
     // desk answered within the timeout (it is then left alone).
     bool askRunningDeskToShow(int timeoutMs = 2000) const;
 
-    QString socketName() const { return m_name; }
+    QString socketPath() const { return m_path; }
 
 signals:
     // Another start asked the desk to come to the front.
     void showRequested();
 
 private:
-    QString m_name;
-    QLocalServer* m_server = nullptr;
+    void acceptClients();
+
+    QString m_path;
+    int m_listening = -1;
+    QSocketNotifier* m_notifier = nullptr;
 };

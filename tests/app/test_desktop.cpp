@@ -10,6 +10,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -17,7 +19,10 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 TEST(QtTexts, StandardButtonsSpeakChineseOnceTheTranslationsAreInstalled) {
     ASSERT_TRUE(installQtTranslations(*qApp)) << "qt6-translations-l10n is not installed";
@@ -75,6 +80,47 @@ TEST(OneDesk, ASecondStartBringsTheRunningDeskOutOfTheTray) {
 
     EXPECT_FALSE(DeskActivation(key + "-none").askRunningDeskToShow(200))
         << "nobody listening: the second start just ends";
+}
+
+namespace {
+// A socket bound to `path`; -1 when it cannot be. Closing it leaves the file
+// behind, as a desk that crashed does.
+int boundSocket(const QString& path, bool connectInstead) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray native = QFile::encodeName(path);
+    std::copy(native.begin(), native.end(), address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const auto* where = reinterpret_cast<const sockaddr*>(&address);
+    if (connectInstead ? ::connect(fd, where, sizeof(address)) : ::bind(fd, where, sizeof(address)))
+        return ::close(fd), -1;
+    return fd;
+}
+} // namespace
+
+TEST(OneDesk, ALeftOverSocketIsReplacedAndASilentCallerHoldsNobodyUp) {
+    const QString key =
+        QStringLiteral("vorn-test-stale-%1").arg(QCoreApplication::applicationPid());
+    const QString path = DeskActivation(key).socketPath();
+    ::close(boundSocket(path, false));
+    ASSERT_TRUE(QFileInfo::exists(path));
+
+    DeskActivation running(key);
+    ASSERT_TRUE(running.listen());
+    EXPECT_EQ(QFileInfo(path).permissions() &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+              QFile::Permissions())
+        << "only the desk's own user may ask it";
+    const int silent = boundSocket(path, true);
+    ASSERT_GE(silent, 0);
+    QSignalSpy asked(&running, &DeskActivation::showRequested);
+    bool answered = false;
+    std::thread second([&] { answered = DeskActivation(key).askRunningDeskToShow(5000); });
+    EXPECT_TRUE(asked.wait(5000));
+    second.join();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(asked.size(), 1);
+    ::close(silent);
 }
 
 TEST(DeskLook, ToolbarButtonsHaveIconsAndHintsAndF1OpensTheHelp) {
