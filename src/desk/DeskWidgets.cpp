@@ -24,7 +24,8 @@ ClockTrustLabel::ClockTrustLabel(ClockSync* sync, QWidget* parent) : QLabel(pare
     timer->setInterval(refreshMs);
     connect(timer, &QTimer::timeout, sync, &ClockSync::refresh);
     timer->start();
-    sync->refresh();
+    // Asked once the window's first paint is out of the way.
+    QTimer::singleShot(0, sync, &ClockSync::refresh);
 }
 
 void ClockTrustLabel::show(ClockSync::State state) {

@@ -6,12 +6,15 @@
 #include <mutex>
 #include <thread>
 
-// Start-up work that needs no window, done on a thread of its own while the
-// window's thread connects to the display and builds the desk: the system's
-// font configuration is read at once; the session bus, Qt's list of fonts and
-// the fonts the desk names once the application object exists. The window's
-// thread then finds them ready instead of waiting for them before its first
-// paint.
+// Start-up work that needs no window, done on threads of their own while the
+// window's thread connects to the display and builds the desk, which then
+// finds it done instead of waiting for it before its first paint:
+// - the system's font configuration, read at once;
+// - once the application object exists: the image formats Qt can read, Qt's
+//   list of fonts and the fonts the desk names;
+// - and, beside them, the connections to the session bus (the first change
+//   of a widget's text connects the accessibility bridge to it) and the
+//   system bus (the clock's trust is asked there).
 class StartupWarmUp {
 public:
     StartupWarmUp();
@@ -19,19 +22,23 @@ public:
     StartupWarmUp(const StartupWarmUp&) = delete;
     StartupWarmUp& operator=(const StartupWarmUp&) = delete;
 
-    // The application object exists: the thread may go on to Qt's fonts.
+    // The application object exists: the threads may go on to Qt's parts.
     void applicationReady(const QList<QFont>& fonts);
-    // Waits for the thread; it uses Qt, so this comes before the application
-    // object goes. Also right when the application never came.
+    // Waits for the threads; they use Qt, so this comes before the
+    // application object goes. Also right when the application never came.
     void finish();
 
 private:
-    void run();
+    // Waits for applicationReady (true) or finish (false).
+    bool waitForApplication();
+    void readFonts();
+    void connectBuses();
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_applicationReady = false;
     bool m_ending = false;
     QList<QFont> m_fonts;
-    std::thread m_thread;
+    std::thread m_fontThread;
+    std::thread m_busThread;
 };
