@@ -30,6 +30,7 @@
 #include "settings/funVolume.h"
 #include "shell/About.h"
 #include "shell/AboutLinks.h"
+#include "shell/StartupWarmUp.h"
 #include "shell/TrayIcon.h"
 
 #include <QAction>
@@ -62,8 +63,11 @@
 TForm_main_vorn* Form_main_vorn = nullptr;
 
 namespace {
+const char* const iconFolder = ":/vorn/icons";
+
 QIcon ownIcon(const char* name) {
-    return QIcon(QStringLiteral(":/vorn/icons/%1.png").arg(QLatin1String(name)));
+    return StartupWarmUp::icon(
+        QStringLiteral("%1/%2.png").arg(QLatin1String(iconFolder), QLatin1String(name)));
 }
 
 QToolButton* toolButton(QToolBar* bar, const char* name, const QString& caption,
@@ -164,6 +168,16 @@ QFont timeFont() {
     return font;
 }
 } // namespace
+
+QStringList TForm_main_vorn::imagesShown() {
+    QStringList images;
+    const QDir icons(QString::fromLatin1(iconFolder));
+    for (const QString& name : icons.entryList({QStringLiteral("*.png")}, QDir::Files))
+        images << icons.filePath(name);
+    for (const char* tray : {":/vorn/icon0.png", ":/vorn/icon1.png", ":/vorn/icon2.png"})
+        images << QString::fromLatin1(tray);
+    return images;
+}
 
 QList<QFont> TForm_main_vorn::fontsShown() {
     QFont grid = QApplication::font();
@@ -424,9 +438,9 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     TrayIcon1->setHide(true);
     TrayIcon1->setRestoreOn(imNone);
     TrayIcon1->setPopupMenuOn(imRightClickUp);
-    TrayIcon1->setIcons({QIcon(QStringLiteral(":/vorn/icon0.png")),
-                         QIcon(QStringLiteral(":/vorn/icon1.png")),
-                         QIcon(QStringLiteral(":/vorn/icon2.png"))});
+    TrayIcon1->setIcons({StartupWarmUp::icon(QStringLiteral(":/vorn/icon0.png")),
+                         StartupWarmUp::icon(QStringLiteral(":/vorn/icon1.png")),
+                         StartupWarmUp::icon(QStringLiteral(":/vorn/icon2.png"))});
     TrayIcon1->setIconIndex(0);
     TrayIcon1->OnClick = [this] { TrayIcon1Click(); };
     TrayIcon1->loaded();

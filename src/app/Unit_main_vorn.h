@@ -3,6 +3,7 @@
 #include "shell/AboutLinks.h"
 
 #include <QList>
+#include <QStringList>
 #include <QSize>
 #include <QWidget>
 #include <memory>
@@ -47,8 +48,9 @@ public:
 
     explicit TForm_main_vorn(TDataModule1& dm, QWidget* parent = nullptr);
     ~TForm_main_vorn() override;
-    // The fonts the window's text is drawn in.
+    // The fonts the window's text is drawn in, and the images of its icons.
     static QList<QFont> fontsShown();
+    static QStringList imagesShown();
 
     // The start-up sequence: open the store, read the shutdown times and the
     // title, load today's timetable, set the start-up volume. False when the

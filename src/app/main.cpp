@@ -51,12 +51,11 @@ int main(int argc, char** argv) {
     StartupWarmUp warmUp;
     VornApplication app(argc, argv);
     const auto finishWarmUp = qScopeGuard([&warmUp] { warmUp.finish(); });
-    warmUp.applicationReady(TForm_main_vorn::fontsShown());
     initVornResources();
+    warmUp.applicationReady(TForm_main_vorn::fontsShown(), TForm_main_vorn::imagesShown());
     installQtTranslations(app);
     QApplication::setApplicationName(QStringLiteral("vorn"));
     QApplication::setDesktopFileName(QStringLiteral("vorn"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/vorn/icon0.png")));
     QApplication::setQuitOnLastWindowClosed(false);
     DialogsInView dialogsInView;
     app.installEventFilter(&dialogsInView);
@@ -74,6 +73,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     activation.listen();
+    QApplication::setWindowIcon(StartupWarmUp::icon(QStringLiteral(":/vorn/icon0.png")));
 
     TDataModule1 dataModule;
     TForm_main_vorn mainWindow(dataModule);

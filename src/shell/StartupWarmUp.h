@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QFont>
+#include <QHash>
+#include <QIcon>
+#include <QImage>
 #include <QList>
+#include <QStringList>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -10,8 +14,8 @@
 // window's thread connects to the display and builds the desk, which then
 // finds it done instead of waiting for it before its first paint:
 // - the system's font configuration, read at once;
-// - once the application object exists: the image formats Qt can read, Qt's
-//   list of fonts and the fonts the desk names;
+// - once the application object exists: the images of the first window's
+//   icons, Qt's list of fonts and the fonts the desk names;
 // - and, beside them, the connections to the session bus (the first change
 //   of a widget's text connects the accessibility bridge to it) and the
 //   system bus (the clock's trust is asked there).
@@ -22,8 +26,12 @@ public:
     StartupWarmUp(const StartupWarmUp&) = delete;
     StartupWarmUp& operator=(const StartupWarmUp&) = delete;
 
-    // The application object exists: the threads may go on to Qt's parts.
-    void applicationReady(const QList<QFont>& fonts);
+    // The application object exists (with its resources): the threads may
+    // go on to Qt's parts.
+    void applicationReady(const QList<QFont>& fonts, const QStringList& images);
+    // The icon in the image file `path`: decoded ahead when it was among the
+    // images (waiting for the thread if it is not done yet), else read now.
+    static QIcon icon(const QString& path);
     // Waits for the threads; they use Qt, so this comes before the
     // application object goes. Also right when the application never came.
     void finish();
@@ -31,7 +39,7 @@ public:
 private:
     // Waits for applicationReady (true) or finish (false).
     bool waitForApplication();
-    void readFonts();
+    void prepare();
     void connectBuses();
 
     std::mutex m_mutex;
@@ -39,6 +47,9 @@ private:
     bool m_applicationReady = false;
     bool m_ending = false;
     QList<QFont> m_fonts;
-    std::thread m_fontThread;
+    QStringList m_imagePaths;
+    QHash<QString, QImage> m_images;
+    bool m_imagesDone = false;
+    std::thread m_prepareThread;
     std::thread m_busThread;
 };
