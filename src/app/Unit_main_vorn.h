@@ -3,8 +3,8 @@
 #include "shell/AboutLinks.h"
 
 #include <QList>
-#include <QStringList>
 #include <QSize>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <utility>

@@ -11,7 +11,8 @@ StartupWarmUp* running = nullptr;
 }
 
 StartupWarmUp::StartupWarmUp()
-    : m_prepareThread([this] { prepare(); }), m_busThread([this] { connectBuses(); }) {
+    : m_fontThread([this] { readFonts(); }), m_imageThread([this] { readImages(); }),
+      m_busThread([this] { connectBuses(); }) {
     running = this;
 }
 
@@ -27,7 +28,7 @@ void StartupWarmUp::finish() {
         m_ending = true;
     }
     m_changed.notify_all();
-    for (std::thread* thread : {&m_prepareThread, &m_busThread})
+    for (std::thread* thread : {&m_fontThread, &m_imageThread, &m_busThread})
         if (thread->joinable())
             thread->join();
 }
@@ -61,21 +62,39 @@ QIcon StartupWarmUp::icon(const QString& path) {
     return image.isNull() ? QIcon(path) : QIcon(QPixmap::fromImage(image));
 }
 
-void StartupWarmUp::prepare() {
+void StartupWarmUp::readFonts() {
     // Parsing the configuration and loading its caches is the larger part of
     // the first font lookup; fontconfig keeps one configuration for the
     // whole process, which Qt then finds loaded.
     FcInit();
     if (!waitForApplication())
         return;
-    QStringList paths;
     QList<QFont> fonts;
     {
         std::lock_guard lock(m_mutex);
-        paths = m_imagePaths;
         fonts = m_fonts;
     }
-    // The icons first: the window's thread asks for them while it builds.
+    // Qt's font list and, for each family, the fonts that stand in for it
+    // for Chinese text are kept for the whole process (Qt guards them for
+    // use from any thread; the fonts themselves are loaded per thread).
+    QFontDatabase::families();
+    QStringList families;
+    for (const QFont& font : std::as_const(fonts)) {
+        if (families.contains(font.family()))
+            continue;
+        families << font.family();
+        QFontMetrics(font).horizontalAdvance(QStringLiteral("播音 00:00"));
+    }
+}
+
+void StartupWarmUp::readImages() {
+    if (!waitForApplication())
+        return;
+    QStringList paths;
+    {
+        std::lock_guard lock(m_mutex);
+        paths = m_imagePaths;
+    }
     // (Reading the first one also looks through Qt's image plugins.)
     QHash<QString, QImage> images;
     for (const QString& path : std::as_const(paths))
@@ -86,11 +105,6 @@ void StartupWarmUp::prepare() {
         m_imagesDone = true;
     }
     m_changed.notify_all();
-    // Qt's font list and the fallbacks for Chinese text are kept for the
-    // whole process (Qt guards them for use from any thread).
-    QFontDatabase::families();
-    for (const QFont& font : std::as_const(fonts))
-        QFontMetrics(font).horizontalAdvance(QStringLiteral("播音 00:00"));
 }
 
 void StartupWarmUp::connectBuses() {

@@ -13,12 +13,12 @@
 // Start-up work that needs no window, done on threads of their own while the
 // window's thread connects to the display and builds the desk, which then
 // finds it done instead of waiting for it before its first paint:
-// - the system's font configuration, read at once;
-// - once the application object exists: the images of the first window's
-//   icons, Qt's list of fonts and the fonts the desk names;
-// - and, beside them, the connections to the session bus (the first change
-//   of a widget's text connects the accessibility bridge to it) and the
-//   system bus (the clock's trust is asked there).
+// - fonts: the system's font configuration at once; once the application
+//   object exists, Qt's list of fonts and the fallbacks of the desk's fonts;
+// - images: the first window's icons, decoded;
+// - buses: the connections to the session bus (the first change of a
+//   widget's text connects the accessibility bridge to it) and the system
+//   bus (the clock's trust is asked there).
 class StartupWarmUp {
 public:
     StartupWarmUp();
@@ -39,7 +39,8 @@ public:
 private:
     // Waits for applicationReady (true) or finish (false).
     bool waitForApplication();
-    void prepare();
+    void readFonts();
+    void readImages();
     void connectBuses();
 
     std::mutex m_mutex;
@@ -50,6 +51,7 @@ private:
     QStringList m_imagePaths;
     QHash<QString, QImage> m_images;
     bool m_imagesDone = false;
-    std::thread m_prepareThread;
+    std::thread m_fontThread;
+    std::thread m_imageThread;
     std::thread m_busThread;
 };
