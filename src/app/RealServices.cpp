@@ -3,16 +3,69 @@
 #include "base/Services.h"
 #include "platform/AlsaMixer.h"
 #include "platform/DesktopFileManager.h"
-#include "platform/GstAudioOutputs.h"
-#include "platform/GstMediaDevice.h"
-#include "platform/GstSongLengthProbe.h"
-#include "platform/GstSoundRecorder.h"
 #include "platform/LogindPowerControl.h"
 #include "platform/RecordingControl.h"
+#include "platform/SoundModule.h"
 #include "platform/TimedatedClockSync.h"
 #include "platform/XdgAutostart.h"
 
 #include <QCoreApplication>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+// Loads the module once; the sound outputs come with it.
+class SoundLoader {
+public:
+    explicit SoundLoader(SoundModule& module) : m_module(module) {}
+
+    const SoundModuleServices* services() {
+        if (!m_module.load())
+            return nullptr;
+        std::call_once(m_outputsOnce, [this] {
+            // Lives as long as the application (it answers through its event loop).
+            if (m_module.services().audioOutputs)
+                Services::setAudioOutputs(
+                    m_module.services().audioOutputs(QCoreApplication::instance()));
+        });
+        return &m_module.services();
+    }
+    QString problem() const { return m_module.errorString(); }
+    [[noreturn]] void refuse() const { throw std::runtime_error(problem().toStdString()); }
+
+private:
+    SoundModule& m_module;
+    std::once_flag m_outputsOnce;
+};
+} // namespace
+
+void installSoundServices(SoundModule& module) {
+    auto loader = std::make_shared<SoundLoader>(module);
+    Services::setMediaDeviceFactory([loader](QObject* parent) -> std::unique_ptr<MediaDevice> {
+        if (const SoundModuleServices* sound = loader->services())
+            return sound->mediaDevice(parent);
+        return std::make_unique<UnavailableMediaDevice>(loader->problem(), parent);
+    });
+    Services::setSongLengthProbeFactory(
+        [loader](QObject* parent) -> std::unique_ptr<SongLengthProbe> {
+            const SoundModuleServices* sound = loader->services();
+            return sound && sound->songLengthProbe ? sound->songLengthProbe(parent) : nullptr;
+        });
+    Services::setSoundRecorderFactory([loader](QObject* parent) {
+        const SoundModuleServices* sound = loader->services();
+        if (!sound || !sound->soundRecorder)
+            loader->refuse();
+        return sound->soundRecorder(parent);
+    });
+    Services::setMp3EncoderFactory([loader](QObject* parent) {
+        const SoundModuleServices* sound = loader->services();
+        if (!sound || !sound->mp3Encoder)
+            loader->refuse();
+        return sound->mp3Encoder(parent);
+    });
+    Services::setAudioOutputCheck(
+        [loader] { return loader->services() ? QString() : loader->problem(); });
+}
 
 void installRealServices() {
     static AlsaMixer mixer;
@@ -20,20 +73,12 @@ void installRealServices() {
     static XdgAutostart autostart;
     static DesktopFileManager fileManager;
     static PavucontrolRecordingControl recordingControl;
-    Services::setMediaDeviceFactory(
-        [](QObject* parent) { return std::make_unique<GstMediaDevice>(parent); });
-    Services::setSongLengthProbeFactory(
-        [](QObject* parent) { return std::make_unique<GstSongLengthProbe>(parent); });
-    Services::setSoundRecorderFactory(
-        [](QObject* parent) { return std::make_unique<GstSoundRecorder>(parent); });
-    Services::setMp3EncoderFactory(
-        [](QObject* parent) { return std::make_unique<LameMp3Encoder>(parent); });
+    static SoundModule sound(SoundModule::defaultCandidates());
+    installSoundServices(sound);
     Services::setRecordingControl(&recordingControl);
     Services::setMixer(&mixer);
     Services::setPower(&power);
     Services::setAutostart(&autostart);
     Services::setFileManager(&fileManager);
-    // Lives as long as the application (it answers through its event loop).
-    Services::setAudioOutputs(new GstAudioOutputs(QCoreApplication::instance()));
     Services::setClockSync(new TimedatedClockSync(QCoreApplication::instance()));
 }

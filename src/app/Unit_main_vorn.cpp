@@ -385,7 +385,6 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
 
     // Scheduled playback: the schedule drives it, the controls mirror it.
     MediaPlayer2 = nullptr;
-    createMediaPlayer();
     m_schedule->setPlayback(m_playback);
     m_schedule->setCountdownLauncher([this] { openShutdownCountdown(); });
     connect(m_schedule, &ScheduleClock::timetableLoaded, this, &TForm_main_vorn::layoutGridColumns);
@@ -468,6 +467,10 @@ bool TForm_main_vorn::FormCreate() {
                                      : tr("数据库联接出错!") + QLatin1Char('\n') + problem);
         return false;
     }
+    // The sound is readied once the window is on screen (loading the sound
+    // module may read the disk), and before the clock runs.
+    if (!MediaPlayer2)
+        createMediaPlayer();
     // The clock runs before anything here can show a box: a box runs its own
     // event loop, and entries due while it waits for OK must still start.
     Label_time->setText(Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));

@@ -1,5 +1,8 @@
+#include "app/RealServices.h"
 #include "app/Unit_main_vorn.h"
+#include "data/AsRunLog.h"
 #include "editing/PlaylistFile.h"
+#include "platform/SoundModule.h"
 #include "schedule/ScheduleClock.h"
 #include "schedule/ScheduledPlayback.h"
 #include "settings/Unit_closepc.h"
@@ -176,5 +179,41 @@ TEST_F(MainPlaybackTest, WithoutAMediaDeviceTheOperatorIsToldOnceAndTheScheduleR
     EXPECT_EQ(w->ListBox5->count(), 1);
     EXPECT_TRUE(w->Label8->text().isEmpty());
     EXPECT_TRUE(w->Label_output->text().contains(QStringLiteral("08:00:00")));
+}
+
+TEST_F(MainPlaybackTest, WithoutTheSoundModuleTheDeskRunsLogsTheEntryAndSaysWhatIsMissing) {
+    SoundModule missing({QDir(db.dir()).filePath(QStringLiteral("vorn-gstreamer.so"))});
+    installSoundServices(missing);
+    const QString song = db.writeFile(QStringLiteral("a.mp3"));
+    db.addEntry(QStringLiteral("工作日"), "08:00:00", "08:20:00", song);
+    auto w = makeWindow();
+    Services::setAudioOutputCheck({});
+    Services::setSoundRecorderFactory({});
+    Services::setMp3EncoderFactory({});
+    Services::setSongLengthProbeFactory({});
+
+    EXPECT_FALSE(missing.loaded());
+    ASSERT_NE(w->MediaPlayer2, nullptr);
+    EXPECT_TRUE(messages.shown().isEmpty()) << "a notice on the desk, not a box to click away";
+    EXPECT_FALSE(w->Label_output->isHidden());
+    EXPECT_TRUE(w->Label_output->text().contains(QStringLiteral("vorn-gstreamer.so")))
+        << qPrintable(w->Label_output->text());
+
+    for (int i = 0; i < 3; ++i) {
+        w->Timer1Timer();
+        clock.advance(1000);
+    }
+    EXPECT_TRUE(w->Timer1->isActive());
+    EXPECT_TRUE(w->Label_output->text().contains(song));
+    EXPECT_TRUE(w->Label_output->text().contains(QStringLiteral("vorn-gstreamer.so")));
+    const QDate day(2026, 12, 7);
+    const QList<LogRow> failures = w->asRunLog().rows(day, day, {LogKind::failure});
+    ASSERT_FALSE(failures.isEmpty());
+    for (const LogRow& failure : failures) {
+        EXPECT_EQ(failure.start, QStringLiteral("08:00:00"));
+        EXPECT_EQ(failure.path, song);
+        EXPECT_EQ(failure.detail, mediaFailureReason(MediaDevice::Failure::Output));
+    }
+    EXPECT_TRUE(messages.shown().isEmpty());
 }
 } // namespace

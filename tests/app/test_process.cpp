@@ -175,7 +175,10 @@ TEST(Process, StartsOnAFreshDefaultDatabaseAndKeepsRunning) {
     ASSERT_TRUE(DatabaseFile::create(QDir(home.path()).filePath("gsk.db")));
     Desk desk(home.path(), "vorn-fresh-" + QString::number(QCoreApplication::applicationPid()));
     EXPECT_EQ(desk.run(3000), -1) << qPrintable(desk.errors());
-    EXPECT_FALSE(desk.errors().contains("错误:")) << qPrintable(desk.errors());
+    const QString errors = desk.errors();
+    EXPECT_FALSE(errors.contains("错误:")) << qPrintable(errors);
+    // The program's sound module is found beside it and loads into it.
+    EXPECT_FALSE(errors.contains("声音模块")) << qPrintable(errors);
 }
 
 namespace {

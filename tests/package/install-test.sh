@@ -26,6 +26,9 @@ for f in ./usr/bin/vorn ./usr/share/vorn/help.html ./usr/share/applications/vorn
          ./usr/share/icons/hicolor/64x64/apps/vorn.png; do
   grep -qx -- "$f" <<<"$contents" || fail "$f is not in the package"
 done
+# The sound module, in the libraries' folder of its own (the program finds it from itself).
+grep -qE '^\./usr/lib/([^/]+/)?vorn/vorn-gstreamer\.so$' <<<"$contents" ||
+  fail "the sound module is not in the package"
 depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6widgets6 libqt6sql6-sqlite libgstreamer1.0-0 gstreamer1.0-plugins-good libasound2; do
   grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
@@ -96,5 +99,6 @@ env -i "${user_env[@]}" "$root/usr/bin/vorn" --export-log 2020-01-01 2020-01-02 
   fail "vorn --export-log cannot read $db"
 [ "$(stat -c %a "$tmp/home/data/vorn")" = 700 ] || fail "the user's data folder is not private"
 if grep -q '错误' "$log"; then cat "$log" >&2; fail "the program reported an error"; fi
+if grep -q '声音模块' "$log"; then cat "$log" >&2; fail "the program did not load its sound module"; fi
 find "$root" -newer "$tmp/started" -type f | grep -q . && fail "the program wrote into its own folders"
 echo "package test: $(basename "$deb") installs and starts; database made in the user's data folder"

@@ -286,6 +286,7 @@ TEST_F(PlayerWindowTest, ACancelledSaveAppendsNothingAndTheButtonsComeBack) {
 TEST_F(PlayerWindowTest, TheToolbarButtonOpensANewPlayerEachTime) {
     db.setSetting("常用乐曲路径", music.path());
     TForm_main_vorn desk(db.dm());
+    ASSERT_TRUE(desk.FormCreate());
     ASSERT_TRUE(desk.ToolButton2->isEnabled());
     desk.ToolButton2->click();
     TForm_player* first = Form_player;
