@@ -179,12 +179,6 @@ QStringList TForm_main_vorn::imagesShown() {
     return images;
 }
 
-QList<QFont> TForm_main_vorn::fontsShown() {
-    QFont grid = QApplication::font();
-    grid.setPixelSize(11); // the grid's compact font
-    return {QApplication::font(), grid, dateFont(), timeFont()};
-}
-
 TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     : QWidget(parent), m_dm(dm), m_schedule(new ScheduleClock(dm, this)),
       m_playback(new ScheduledPlayback(dm, *m_schedule, this)), m_log(new AsRunLog(dm, this)),

@@ -48,8 +48,7 @@ public:
 
     explicit TForm_main_vorn(TDataModule1& dm, QWidget* parent = nullptr);
     ~TForm_main_vorn() override;
-    // The fonts the window's text is drawn in, and the images of its icons.
-    static QList<QFont> fontsShown();
+    // The images of the window's icons.
     static QStringList imagesShown();
 
     // The start-up sequence: open the store, read the shutdown times and the

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     VornApplication app(argc, argv);
     const auto finishWarmUp = qScopeGuard([&warmUp] { warmUp.finish(); });
     initVornResources();
-    warmUp.applicationReady(TForm_main_vorn::fontsShown(), TForm_main_vorn::imagesShown());
+    warmUp.applicationReady(TForm_main_vorn::imagesShown());
     installQtTranslations(app);
     QApplication::setApplicationName(QStringLiteral("vorn"));
     QApplication::setDesktopFileName(QStringLiteral("vorn"));

@@ -2,7 +2,6 @@
 
 #include <QDBusConnection>
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QPixmap>
 #include <fontconfig/fontconfig.h>
 
@@ -33,10 +32,9 @@ void StartupWarmUp::finish() {
             thread->join();
 }
 
-void StartupWarmUp::applicationReady(const QList<QFont>& fonts, const QStringList& images) {
+void StartupWarmUp::applicationReady(const QStringList& images) {
     {
         std::lock_guard lock(m_mutex);
-        m_fonts = fonts;
         m_imagePaths = images;
         m_applicationReady = true;
     }
@@ -69,22 +67,10 @@ void StartupWarmUp::readFonts() {
     FcInit();
     if (!waitForApplication())
         return;
-    QList<QFont> fonts;
-    {
-        std::lock_guard lock(m_mutex);
-        fonts = m_fonts;
-    }
-    // Qt's font list and, for each family, the fonts that stand in for it
-    // for Chinese text are kept for the whole process (Qt guards them for
-    // use from any thread; the fonts themselves are loaded per thread).
+    // Qt's list of the fonts there are, kept for the whole process. Nothing
+    // more: Qt loads each font once per thread, holding its font lock while
+    // it does, so fonts loaded here would only hold up the window's thread.
     QFontDatabase::families();
-    QStringList families;
-    for (const QFont& font : std::as_const(fonts)) {
-        if (families.contains(font.family()))
-            continue;
-        families << font.family();
-        QFontMetrics(font).horizontalAdvance(QStringLiteral("播音 00:00"));
-    }
 }
 
 void StartupWarmUp::readImages() {

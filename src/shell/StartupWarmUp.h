@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFont>
 #include <QHash>
 #include <QIcon>
 #include <QImage>
@@ -14,7 +13,7 @@
 // window's thread connects to the display and builds the desk, which then
 // finds it done instead of waiting for it before its first paint:
 // - fonts: the system's font configuration at once; once the application
-//   object exists, Qt's list of fonts and the fallbacks of the desk's fonts;
+//   object exists, Qt's list of fonts;
 // - images: the first window's icons, decoded;
 // - buses: the connections to the session bus (the first change of a
 //   widget's text connects the accessibility bridge to it) and the system
@@ -28,7 +27,7 @@ public:
 
     // The application object exists (with its resources): the threads may
     // go on to Qt's parts.
-    void applicationReady(const QList<QFont>& fonts, const QStringList& images);
+    void applicationReady(const QStringList& images);
     // The icon in the image file `path`: decoded ahead when it was among the
     // images (waiting for the thread if it is not done yet), else read now.
     static QIcon icon(const QString& path);
@@ -47,7 +46,6 @@ private:
     std::condition_variable m_changed;
     bool m_applicationReady = false;
     bool m_ending = false;
-    QList<QFont> m_fonts;
     QStringList m_imagePaths;
     QHash<QString, QImage> m_images;
     bool m_imagesDone = false;

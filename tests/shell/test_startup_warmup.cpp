@@ -18,8 +18,7 @@ TEST(StartupWarmUp, PreparedIconsLookLikeIconsReadFromTheirFiles) {
     const QString other = QStringLiteral(":/vorn/icons/stop.png");
     {
         StartupWarmUp warmUp;
-        warmUp.applicationReady({QApplication::font()},
-                                {prepared, QStringLiteral(":/no/such.png")});
+        warmUp.applicationReady({prepared, QStringLiteral(":/no/such.png")});
         EXPECT_EQ(shown(StartupWarmUp::icon(prepared)), shown(QIcon(prepared)));
         EXPECT_EQ(shown(StartupWarmUp::icon(other)), shown(QIcon(other))) << "not prepared: read";
         EXPECT_TRUE(StartupWarmUp::icon(QStringLiteral(":/no/such.png")).pixmap(16).isNull());
