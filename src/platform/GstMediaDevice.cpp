@@ -37,8 +37,17 @@ constexpr int kRetryDueMs = 250;
 constexpr int kRetryIdleMs = 2000;
 constexpr int kWatchMs = 3000;
 
-QMutex g_outputLock;
-QString g_output; // the chosen output; empty: the system's default
+// The chosen output (empty: the system's default). Read also by checks on
+// the check pool's thread, which may still run while the program ends: it
+// is never destroyed, so a check cannot meet a lock already gone.
+struct ChosenOutput {
+    QMutex lock;
+    QString output;
+};
+ChosenOutput& chosenOutput() {
+    static auto* chosen = new ChosenOutput;
+    return *chosen;
+}
 
 QString factoryName(GstElement* element) {
     GstElementFactory* factory = gst_element_get_factory(element);
@@ -116,9 +125,10 @@ GstElement* makeAudioSink(QString* error) {
 // The card named by an ALSA device text ("hw:CARD=USB,DEV=0", "plughw:1"),
 // empty when it names none.
 QString alsaCardOf(const QString& description) {
-    static const QRegularExpression card(
-        QStringLiteral("device\\s*=\\s*\"?\\w*hw:(?:CARD=)?([^,\\s\"]+)"));
-    const QRegularExpressionMatch m = card.match(description);
+    // Kept to the end, like the chosen output: checks use it too.
+    static const auto* card =
+        new QRegularExpression(QStringLiteral("device\\s*=\\s*\"?\\w*hw:(?:CARD=)?([^,\\s\"]+)"));
+    const QRegularExpressionMatch m = card->match(description);
     return m.hasMatch() ? m.captured(1) : QString();
 }
 
@@ -664,13 +674,15 @@ void GstMediaDevice::initGStreamer() {
 }
 
 void GstMediaDevice::setOutput(const QString& sinkDescription) {
-    QMutexLocker locked(&g_outputLock);
-    g_output = sinkDescription.trimmed();
+    ChosenOutput& chosen = chosenOutput();
+    QMutexLocker locked(&chosen.lock);
+    chosen.output = sinkDescription.trimmed();
 }
 
 QString GstMediaDevice::output() {
-    QMutexLocker locked(&g_outputLock);
-    return g_output;
+    ChosenOutput& chosen = chosenOutput();
+    QMutexLocker locked(&chosen.lock);
+    return chosen.output;
 }
 
 GstElement* GstMediaDevice::makeSink(const QString& chosen, QString* error) {
