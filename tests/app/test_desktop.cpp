@@ -51,6 +51,20 @@ TEST(QtTexts, MessageBoxesAreWideEnoughForTheirCaption) {
     }
 }
 
+namespace {
+// A second start asks the running desk to show itself: true when the desk
+// heard it once and the second start got its answer. The second start runs
+// in its own process; here a thread stands in for it.
+bool aSecondStartAsks(DeskActivation& running, const QString& key) {
+    QSignalSpy asked(&running, &DeskActivation::showRequested);
+    bool answered = false;
+    std::thread second([&] { answered = DeskActivation(key).askRunningDeskToShow(5000); });
+    const bool heard = asked.wait(5000);
+    second.join();
+    return heard && answered && asked.size() == 1;
+}
+} // namespace
+
 TEST(OneDesk, ASecondStartBringsTheRunningDeskOutOfTheTray) {
     const QString key = QStringLiteral("vorn-test-desk-%1").arg(QCoreApplication::applicationPid());
     DeskActivation running(key);
@@ -68,13 +82,7 @@ TEST(OneDesk, ASecondStartBringsTheRunningDeskOutOfTheTray) {
     desk.setWindowState(Qt::WindowMinimized);
     desk.hide();
 
-    // The second start runs in its own process; here a thread stands in for it.
-    QSignalSpy asked(&running, &DeskActivation::showRequested);
-    bool answered = false;
-    std::thread second([&] { answered = DeskActivation(key).askRunningDeskToShow(5000); });
-    EXPECT_TRUE(asked.wait(5000));
-    second.join();
-    EXPECT_TRUE(answered);
+    EXPECT_TRUE(aSecondStartAsks(running, key));
     EXPECT_TRUE(desk.isVisible());
     EXPECT_FALSE(desk.isMinimized());
 
@@ -113,13 +121,7 @@ TEST(OneDesk, ALeftOverSocketIsReplacedAndASilentCallerHoldsNobodyUp) {
         << "only the desk's own user may ask it";
     const int silent = boundSocket(path, true);
     ASSERT_GE(silent, 0);
-    QSignalSpy asked(&running, &DeskActivation::showRequested);
-    bool answered = false;
-    std::thread second([&] { answered = DeskActivation(key).askRunningDeskToShow(5000); });
-    EXPECT_TRUE(asked.wait(5000));
-    second.join();
-    EXPECT_TRUE(answered);
-    EXPECT_EQ(asked.size(), 1);
+    EXPECT_TRUE(aSecondStartAsks(running, key));
     ::close(silent);
 }
 
