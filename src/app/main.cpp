@@ -66,14 +66,16 @@ int main(int argc, char** argv) {
 
     SingleInstance instance;
     DeskActivation activation;
+    const QString programIcon = QStringLiteral(":/vorn/icon0.png");
     if (!instance.acquire()) {
+        QApplication::setWindowIcon(StartupWarmUp::icon(programIcon));
         Services::messages().show(QObject::tr("该程序已经有一个在运行中！"), QObject::tr("提示"),
                                   MessageService::Icon::None);
         activation.askRunningDeskToShow();
         return 0;
     }
     activation.listen();
-    QApplication::setWindowIcon(StartupWarmUp::icon(QStringLiteral(":/vorn/icon0.png")));
+    QApplication::setWindowIcon(StartupWarmUp::icon(programIcon));
 
     TDataModule1 dataModule;
     TForm_main_vorn mainWindow(dataModule);

@@ -96,6 +96,9 @@ void StartupWarmUp::readImages() {
 void StartupWarmUp::connectBuses() {
     if (!waitForApplication())
         return;
-    QDBusConnection::sessionBus().isConnected();
+    // Only a session bus the desktop gave us: without one, asking for it
+    // would start a bus of its own for the display.
+    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
+        QDBusConnection::sessionBus().isConnected();
     QDBusConnection::systemBus().isConnected();
 }
