@@ -5,11 +5,21 @@
 
 CheckRunner::CheckRunner(TDataModule1& dm, QObject* parent) : QObject(parent), m_dm(dm) {}
 
+namespace {
+// How long the end of the desk waits for a check still running.
+constexpr int kEndWaitMs = 2000;
+} // namespace
+
 CheckRunner::~CheckRunner() {
-    // The worker only reads files; it is let finish on its own and cleans up
-    // after itself. The result then finds no receiver.
-    if (m_thread)
-        m_thread->disconnect(this);
+    if (!m_thread)
+        return;
+    m_thread->disconnect(this);
+    // The check uses the application (its texts, its file access), so it must
+    // not run on while the program ends: it is waited for; it reads a few
+    // files and is done in moments. One held up by a hung network folder is
+    // let finish on its own and cleans up after itself.
+    if (m_thread->wait(kEndWaitMs))
+        delete m_thread;
 }
 
 void CheckRunner::check(const QDate& date) {

@@ -1,10 +1,13 @@
 // Every finding of the pre-air check on a prepared timetable, none on a clean one.
 #include "data/DayCalendar.h"
+#include "desk/CheckRunner.h"
 #include "desk/PreAirCheck.h"
 #include "editing/PlaylistFile.h"
 #include "support/TestDatabase.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTime>
 #include <gtest/gtest.h>
 
 namespace {
@@ -97,4 +100,30 @@ TEST_F(CheckTest, DaysWithoutATimetableOrWithAMissingOneAreFound) {
     const PreAirCheck::Input input = PreAirCheck::gather(db.dm(), monday.addDays(2));
     EXPECT_TRUE(input.plan.exception);
     EXPECT_EQ(PreAirCheck::examine(input).size(), 1);
+}
+
+namespace {
+int threadCount() {
+    return int(QDir(QStringLiteral("/proc/self/task"))
+                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                   .size());
+}
+} // namespace
+
+// The check uses the application; a desk that goes away while one runs does
+// not leave it running on into the program's end.
+TEST_F(CheckTest, ARunnerThatGoesAwayDoesNotLeaveItsCheckRunning) {
+    const QString song = QDir(db.dir()).filePath(QStringLiteral("a.mp3"));
+    QFile(song).open(QIODevice::WriteOnly);
+    for (int i = 0; i < 400; ++i)
+        add(QStringLiteral("节目%1").arg(i), QTime(6, 0).addSecs(i * 20).toString("HH:mm:ss"),
+            QTime(6, 0).addSecs(i * 20 + 10).toString("HH:mm:ss"),
+            list(QStringLiteral("l%1.pl3").arg(i), {song}));
+    const int before = threadCount();
+    {
+        CheckRunner runner(db.dm());
+        runner.check(monday);
+        EXPECT_GT(threadCount(), before);
+    }
+    EXPECT_EQ(threadCount(), before);
 }
