@@ -3,6 +3,7 @@
 #include "desk/DayStatus.h"
 #include "desk/DeskWidgets.h"
 #include "desk/DeskWindows.h"
+#include "support/Eventually.h"
 #include "support/FakeClock.h"
 #include "support/FakeClockSync.h"
 #include "support/FakeMediaDevice.h"
@@ -100,19 +101,20 @@ TEST_F(MainDeskTest, NextUpRowStatesAndShutdownTimesFollowTheDay) {
 }
 
 TEST_F(MainDeskTest, ClockTrustAndTheCheckPanelTellWithoutABox) {
+    db.exec(QStringLiteral("insert into sjbmc(name) values('工作日')"));
     db.addEntry(QStringLiteral("工作日"), "08:00:00", "08:20:00",
                 QDir(db.dir()).filePath("missing.mp3"), QStringLiteral("顺序播放"),
                 QStringLiteral("升旗"));
     w = std::make_unique<TForm_main_vorn>(db.dm());
     ASSERT_TRUE(w->FormCreate());
-    QTRY_VERIFY(sync.refreshes >= 1); // asked once the window is out
+    EXPECT_EVENTUALLY(sync.refreshes >= 1); // asked once the window is out
     sync.set(ClockSync::State::NotSynchronized);
     EXPECT_EQ(w->Label_clocksync->text(), QStringLiteral("未同步"));
     EXPECT_TRUE(w->Label_clocksync->styleSheet().contains(QStringLiteral("red")));
     sync.set(ClockSync::State::Synchronized);
     EXPECT_NE(w->Label_clocksync->text(), QStringLiteral("未同步"));
 
-    QTRY_COMPARE(w->CheckPanel1->findingCount(), 1);
+    EXPECT_EVENTUALLY(w->CheckPanel1->findingCount() == 1);
     EXPECT_TRUE(w->CheckPanel1->text().contains(QStringLiteral("1 个问题")));
     EXPECT_TRUE(w->CheckPanel1->toolTip().contains(QStringLiteral("升旗")));
     EXPECT_TRUE(messages.shown().isEmpty()) << "findings never open a message box";

@@ -1,3 +1,4 @@
+#include "Eventually.h"
 #include "FakeClock.h"
 #include "FakeMediaDevice.h"
 #include "FakeMixer.h"
@@ -264,13 +265,13 @@ TEST_F(StartupTest, DayIsReadAfterTheFirstPaintOrWithoutOneAfterAMoment) {
     shown->show();
     EXPECT_FALSE(shown->started());
     EXPECT_FALSE(shown->Timer_process->isActive());
-    QTRY_VERIFY_WITH_TIMEOUT(shown->started(), 5000);
+    EXPECT_EVENTUALLY_WITHIN(shown->started(), 5000);
     EXPECT_TRUE(shown->Timer_process->isActive());
     EXPECT_EQ(shown->schedule().startTimes(), QStringList{"12:00:00"});
 
     auto hidden = std::make_unique<TForm_main_vorn>(db.dm());
     hidden->startOnceShown();
-    QTRY_VERIFY_WITH_TIMEOUT(hidden->started(), 5000);
+    EXPECT_EVENTUALLY_WITHIN(hidden->started(), 5000);
     EXPECT_EQ(hidden->schedule().startTimes(), QStringList{"12:00:00"});
     EXPECT_TRUE(messages.shown().isEmpty());
 
@@ -281,7 +282,7 @@ TEST_F(StartupTest, DayIsReadAfterTheFirstPaintOrWithoutOneAfterAMoment) {
     QObject::connect(broken.get(), &TForm_main_vorn::startFailed, [&failed] { failed = true; });
     broken->startOnceShown();
     broken->show();
-    QTRY_VERIFY_WITH_TIMEOUT(failed, 5000);
+    EXPECT_EVENTUALLY_WITHIN(failed, 5000);
     EXPECT_FALSE(broken->started());
     ASSERT_EQ(messages.shown().size(), 1);
     EXPECT_EQ(messages.last().text, "数据库联接出错!");

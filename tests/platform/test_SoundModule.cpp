@@ -4,6 +4,7 @@
 #include "app/RealServices.h"
 #include "base/Services.h"
 #include "platform/SoundModule.h"
+#include "support/Eventually.h"
 #include "support/ToneFiles.h"
 
 #include <QDir>
@@ -47,7 +48,7 @@ TEST_F(SoundModuleTest, TheBuiltModuleGivesADeviceThatPlaysAToneToTheEnd) {
     QSignalSpy finished(device.get(), &MediaDevice::finished);
     ASSERT_TRUE(device->open(path("tone.wav"))) << qPrintable(device->errorString());
     ASSERT_TRUE(device->play(true));
-    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 1, 10000);
+    EXPECT_EVENTUALLY_WITHIN(finished.count() == 1, 10000);
     EXPECT_EQ(device->failure(), MediaDevice::Failure::None);
 
     // The rest of the sound came with it, once.

@@ -1,5 +1,6 @@
 // The player window: opening, the folder question, what the controls show,
 // the menus, and a cancelled recording.
+#include "Eventually.h"
 #include "FakeFileManager.h"
 #include "FakeMediaDevice.h"
 #include "PlayerFakes.h"
@@ -311,7 +312,7 @@ TEST_F(PlayerWindowTest, TheToolbarButtonOpensANewPlayerEachTime) {
     search->Location->setText(music.path());
     search->Filename->setText("a");
     search->FindButtonClick();
-    QTRY_VERIFY(search->FindButton->isEnabled());
+    EXPECT_EVENTUALLY(search->FindButton->isEnabled());
     ASSERT_EQ(search->foundRows()->rowCount(), 1);
     search->FoundFiles->setCurrentIndex(search->foundRows()->index(0, 0));
     search->N1Click();

@@ -1,3 +1,4 @@
+#include "support/Eventually.h"
 #include "support/RecordingMessageService.h"
 
 #include "search/FindFile.h"
@@ -229,7 +230,7 @@ TEST_F(Walk, ErrorsFinishTheSearch) {
     events.clear();
     engine.setThreaded(true);
     engine.StartSearch();
-    QTRY_VERIFY(!engine.Searching());
+    EXPECT_EVENTUALLY(!engine.Searching());
     EXPECT_EQ(events.last(), "finish");
     EXPECT_EQ(messages.texts(), QStringList{"handler failed"});
 }
@@ -254,7 +255,7 @@ TEST_F(Walk, ThreadedAbortWhileAHandlerWaitsForTheWindowThread) {
     engine.StartSearch();
     EXPECT_TRUE(engine.Searching());
     engine.StartSearch(); // ignored while it runs
-    QTRY_VERIFY(!engine.Searching());
+    EXPECT_EVENTUALLY(!engine.Searching());
     EXPECT_EQ(events.count("begin"), 1);
     const qsizetype abort = events.indexOf("abort");
     ASSERT_GT(abort, 0) << events.join(", ").toStdString();

@@ -1,3 +1,4 @@
+#include "support/Eventually.h"
 #include "support/FakeFileManager.h"
 #include "support/RecordingMessageService.h"
 
@@ -49,7 +50,7 @@ protected:
     }
     void search() {
         w.FindButtonClick();
-        QTRY_VERIFY(w.FindButton->isEnabled());
+        EXPECT_EVENTUALLY(w.FindButton->isEnabled());
     }
     QStringList column(int c) const {
         QStringList texts;
@@ -166,9 +167,9 @@ TEST_F(SongWindow, RowsArriveDuringTheSearchAndCancellingKeepsThem) {
     };
     w.FindButtonClick();
     EXPECT_TRUE(w.animating());
-    QTRY_COMPARE(w.foundRows()->rowCount(), 2); // the first folder's rows, before the end
+    EXPECT_EVENTUALLY(w.foundRows()->rowCount() == 2); // the first folder's rows, before the end
     EXPECT_TRUE(w.FindFile->Searching());
-    QTRY_VERIFY(w.statusText().startsWith(root + "sub"));
+    EXPECT_EVENTUALLY(w.statusText().startsWith(root + "sub"));
 
     w.FoundFilesColumnClick(FoundFilesModel::NameColumn);
     ASSERT_EQ(messages.texts(), QStringList{"搜索正在进行时,不能对文件排序."});
@@ -179,7 +180,7 @@ TEST_F(SongWindow, RowsArriveDuringTheSearchAndCancellingKeepsThem) {
     QTimer::singleShot(30, [&] { gate.release(); }); // while Stop waits for the worker
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_EQ(w.statusText(), "正在取消搜索, 请稍等...");
-    QTRY_VERIFY(w.FindButton->isEnabled());
+    EXPECT_EVENTUALLY(w.FindButton->isEnabled());
     EXPECT_TRUE(w.statusText().startsWith("取消搜索 - 搜索 2 个文件夹并找到 2 个文件"))
         << w.statusText().toStdString();
     EXPECT_EQ(w.foundRows()->rowCount(), 2);
@@ -227,6 +228,6 @@ TEST_F(SongWindow, ClosingDuringASearchCancelsItAndFreesTheWindow) {
     window->FindButtonClick();
     QTimer::singleShot(30, [&] { gate.release(10); });
     window->close();
-    QTRY_VERIFY(window.isNull());
+    EXPECT_EVENTUALLY(window.isNull());
     EXPECT_EQ(TForm_findsong::newest(), nullptr);
 }
