@@ -64,6 +64,8 @@ TForm_main_vorn* Form_main_vorn = nullptr;
 
 namespace {
 const char* const iconFolder = ":/vorn/icons";
+// The tray's pictures: the program's own, then the two it changes to while it plays.
+const char* const trayIcons[] = {":/vorn/icon0.png", ":/vorn/icon1.png", ":/vorn/icon2.png"};
 
 QIcon ownIcon(const char* name) {
     return StartupWarmUp::icon(
@@ -174,7 +176,7 @@ QStringList TForm_main_vorn::imagesShown() {
     const QDir icons(QString::fromLatin1(iconFolder));
     for (const QString& name : icons.entryList({QStringLiteral("*.png")}, QDir::Files))
         images << icons.filePath(name);
-    for (const char* tray : {":/vorn/icon0.png", ":/vorn/icon1.png", ":/vorn/icon2.png"})
+    for (const char* tray : trayIcons)
         images << QString::fromLatin1(tray);
     return images;
 }
@@ -431,9 +433,10 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     TrayIcon1->setHide(true);
     TrayIcon1->setRestoreOn(imNone);
     TrayIcon1->setPopupMenuOn(imRightClickUp);
-    TrayIcon1->setIcons({StartupWarmUp::icon(QStringLiteral(":/vorn/icon0.png")),
-                         StartupWarmUp::icon(QStringLiteral(":/vorn/icon1.png")),
-                         StartupWarmUp::icon(QStringLiteral(":/vorn/icon2.png"))});
+    QList<QIcon> trayPictures;
+    for (const char* tray : trayIcons)
+        trayPictures << StartupWarmUp::icon(QString::fromLatin1(tray));
+    TrayIcon1->setIcons(trayPictures);
     TrayIcon1->setIconIndex(0);
     TrayIcon1->OnClick = [this] { TrayIcon1Click(); };
     TrayIcon1->loaded();
