@@ -157,14 +157,20 @@ private:
 
 const char* const skyBlue = "background-color: #a6caf0;";
 
+// The date in a Kai (brush) face, the clock's digits in a serif one.
+const FontFor dateFamily{QStringLiteral("KaiTi"), QStringLiteral("zh-cn")};
+const FontFor timeFamily{QStringLiteral("Serif"), QStringLiteral("en")};
+
 QFont dateFont() {
-    QFont font(QStringLiteral("KaiTi"));
+    QFont font;
+    font.setFamilies(StartupWarmUp::families(dateFamily));
     font.setPixelSize(12);
     return font;
 }
 
 QFont timeFont() {
-    QFont font(QStringLiteral("Serif"));
+    QFont font;
+    font.setFamilies(StartupWarmUp::families(timeFamily));
     font.setPixelSize(28);
     font.setBold(true);
     return font;
@@ -172,13 +178,22 @@ QFont timeFont() {
 } // namespace
 
 QStringList TForm_main_vorn::imagesShown() {
+    // The program's own first: the window needs it before it is built.
     QStringList images;
+    for (const char* tray : trayIcons)
+        images << QString::fromLatin1(tray);
     const QDir icons(QString::fromLatin1(iconFolder));
     for (const QString& name : icons.entryList({QStringLiteral("*.png")}, QDir::Files))
         images << icons.filePath(name);
-    for (const char* tray : trayIcons)
-        images << QString::fromLatin1(tray);
     return images;
+}
+
+FontFor TForm_main_vorn::textFont() {
+    return {QApplication::font().family(), QStringLiteral("zh-cn")};
+}
+
+QList<FontFor> TForm_main_vorn::fontsShown() {
+    return {textFont(), dateFamily, timeFamily};
 }
 
 TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)

@@ -10,6 +10,7 @@
 #include <utility>
 
 class QGridLayout;
+struct FontFor;
 class QLabel;
 class QLayout;
 class QListWidget;
@@ -48,8 +49,13 @@ public:
 
     explicit TForm_main_vorn(TDataModule1& dm, QWidget* parent = nullptr);
     ~TForm_main_vorn() override;
-    // The images of the window's icons.
+    // The images of the window's icons, the program's own first.
     static QStringList imagesShown();
+    // The font the interface's text is set in: the application's font, for
+    // Chinese text (the desk sets it as the application's font).
+    static FontFor textFont();
+    // The fonts the window names.
+    static QList<FontFor> fontsShown();
 
     // The start-up sequence: open the store, read the shutdown times and the
     // title, load today's timetable, set the start-up volume. False when the

@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFont>
 #include <QIcon>
 #include <QScopeGuard>
 #include <QStyle>
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
     VornApplication app(argc, argv);
     const auto finishWarmUp = qScopeGuard([&warmUp] { warmUp.finish(); });
     initVornResources();
-    warmUp.applicationReady(TForm_main_vorn::imagesShown());
+    warmUp.applicationReady(TForm_main_vorn::imagesShown(), TForm_main_vorn::fontsShown());
     installQtTranslations(app);
     QApplication::setApplicationName(QStringLiteral("vorn"));
     QApplication::setDesktopFileName(QStringLiteral("vorn"));
@@ -76,6 +77,10 @@ int main(int argc, char** argv) {
     }
     activation.listen();
     QApplication::setWindowIcon(StartupWarmUp::icon(programIcon));
+
+    QFont font = QApplication::font();
+    font.setFamilies(StartupWarmUp::families(TForm_main_vorn::textFont()));
+    QApplication::setFont(font);
 
     TDataModule1 dataModule;
     TForm_main_vorn mainWindow(dataModule);

@@ -1,12 +1,52 @@
 #include "shell/StartupWarmUp.h"
 
 #include <QDBusConnection>
+#include <QFileInfo>
 #include <QFontDatabase>
+#include <QImageReader>
 #include <QPixmap>
 #include <fontconfig/fontconfig.h>
+#include <memory>
 
 namespace {
 StartupWarmUp* running = nullptr;
+
+using Pattern = std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)>;
+
+QImage readImage(const QString& path) {
+    // The format its name gives: looking the file over for another would
+    // load every image plugin there is.
+    QImageReader reader(path, QFileInfo(path).suffix().toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    return reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+} // namespace
+
+QString pickedFamily(const FontFor& font) {
+    const QByteArray language = font.language.toLatin1();
+    Pattern pattern(FcPatternCreate(), FcPatternDestroy);
+    FcPatternAddString(pattern.get(), FC_FAMILY,
+                       reinterpret_cast<const FcChar8*>(font.family.toUtf8().constData()));
+    FcPatternAddString(pattern.get(), FC_LANG,
+                       reinterpret_cast<const FcChar8*>(language.constData()));
+    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    Pattern match(FcFontMatch(nullptr, pattern.get(), &result), FcPatternDestroy);
+    FcLangSet* languages = nullptr;
+    if (!match || FcPatternGetLangSet(match.get(), FC_LANG, 0, &languages) != FcResultMatch ||
+        FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>(language.constData())) ==
+            FcLangDifferentLang)
+        return {};
+    // A font has its name in several languages; Qt lists it under one of them.
+    const QStringList known = QFontDatabase::families();
+    FcChar8* name = nullptr;
+    for (int i = 0; FcPatternGetString(match.get(), FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+        const QString candidate = QString::fromUtf8(reinterpret_cast<const char*>(name));
+        if (known.contains(candidate))
+            return candidate;
+    }
+    return {};
 }
 
 StartupWarmUp::StartupWarmUp()
@@ -32,10 +72,11 @@ void StartupWarmUp::finish() {
             thread->join();
 }
 
-void StartupWarmUp::applicationReady(const QStringList& images) {
+void StartupWarmUp::applicationReady(const QStringList& images, const QList<FontFor>& fonts) {
     {
         std::lock_guard lock(m_mutex);
         m_imagePaths = images;
+        m_fonts = fonts;
         m_applicationReady = true;
     }
     m_changed.notify_all();
@@ -52,12 +93,32 @@ QIcon StartupWarmUp::icon(const QString& path) {
     if (StartupWarmUp* warmUp = running) {
         std::unique_lock lock(warmUp->m_mutex);
         if (warmUp->m_imagePaths.contains(path)) {
-            warmUp->m_changed.wait(lock,
-                                   [warmUp] { return warmUp->m_imagesDone || warmUp->m_ending; });
+            warmUp->m_changed.wait(lock, [warmUp, &path] {
+                return warmUp->m_images.contains(path) || warmUp->m_imagesDone || warmUp->m_ending;
+            });
             image = warmUp->m_images.value(path);
         }
     }
     return image.isNull() ? QIcon(path) : QIcon(QPixmap::fromImage(image));
+}
+
+QStringList StartupWarmUp::families(const FontFor& font) {
+    QString picked;
+    bool ahead = false;
+    if (StartupWarmUp* warmUp = running) {
+        std::unique_lock lock(warmUp->m_mutex);
+        if (const qsizetype at = warmUp->m_fonts.indexOf(font); at >= 0) {
+            warmUp->m_changed.wait(lock,
+                                   [warmUp] { return warmUp->m_fontsDone || warmUp->m_ending; });
+            ahead = warmUp->m_fontsDone;
+            picked = warmUp->m_picked.value(at);
+        }
+    }
+    if (!ahead)
+        picked = pickedFamily(font);
+    if (picked.isEmpty() || picked == font.family)
+        return {font.family};
+    return {picked, font.family};
 }
 
 void StartupWarmUp::readFonts() {
@@ -67,10 +128,25 @@ void StartupWarmUp::readFonts() {
     FcInit();
     if (!waitForApplication())
         return;
-    // Qt's list of the fonts there are, kept for the whole process. Nothing
-    // more: Qt loads each font once per thread, holding its font lock while
-    // it does, so fonts loaded here would only hold up the window's thread.
+    // Qt's list of the fonts there are, kept for the whole process, and the
+    // families picked for the window's fonts. Nothing more: Qt loads each
+    // font once per thread, holding its font lock while it does, so fonts
+    // loaded here would only hold up the window's thread.
     QFontDatabase::families();
+    QList<FontFor> fonts;
+    {
+        std::lock_guard lock(m_mutex);
+        fonts = m_fonts;
+    }
+    QStringList picked;
+    for (const FontFor& font : std::as_const(fonts))
+        picked << pickedFamily(font);
+    {
+        std::lock_guard lock(m_mutex);
+        m_picked = std::move(picked);
+        m_fontsDone = true;
+    }
+    m_changed.notify_all();
 }
 
 void StartupWarmUp::readImages() {
@@ -81,16 +157,23 @@ void StartupWarmUp::readImages() {
         std::lock_guard lock(m_mutex);
         paths = m_imagePaths;
     }
-    // (Reading the first one also looks through Qt's image plugins.)
-    QHash<QString, QImage> images;
-    for (const QString& path : std::as_const(paths))
-        images.insert(path, QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    for (const QString& path : std::as_const(paths)) {
+        QImage image = readImage(path);
+        {
+            std::lock_guard lock(m_mutex);
+            m_images.insert(path, std::move(image));
+        }
+        m_changed.notify_all();
+    }
     {
         std::lock_guard lock(m_mutex);
-        m_images = std::move(images);
         m_imagesDone = true;
     }
     m_changed.notify_all();
+    // Qt's own icons (a toolbar's extension arrow) are read with their format
+    // guessed, which loads every image plugin there is; loaded here, that is
+    // not done while the window is being built.
+    QImageReader::supportedImageFormats();
 }
 
 void StartupWarmUp::connectBuses() {

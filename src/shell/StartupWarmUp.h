@@ -9,12 +9,28 @@
 #include <mutex>
 #include <thread>
 
+// A font as a window names it: a family or a generic name ("Serif"), and the
+// language of the text it shows (a fontconfig language tag: "zh-cn", "en").
+struct FontFor {
+    QString family;
+    QString language;
+    bool operator==(const FontFor&) const = default;
+};
+
+// The family the system's font configuration picks for `font`, in the name Qt
+// lists it under; empty when the font picked cannot show that language. For
+// Chinese text a generic name gives the system's Chinese font, as it does on
+// a Chinese desktop, rather than a Latin font with the Chinese characters
+// taken from another one (the interface is Chinese whatever the locale).
+QString pickedFamily(const FontFor& font);
+
 // Start-up work that needs no window, done on threads of their own while the
 // window's thread connects to the display and builds the desk, which then
 // finds it done instead of waiting for it before its first paint:
 // - fonts: the system's font configuration at once; once the application
-//   object exists, Qt's list of fonts;
-// - images: the first window's icons, decoded;
+//   object exists, Qt's list of fonts and the families picked for the first
+//   window's fonts;
+// - images: the first window's icons, decoded, each ready as soon as it is;
 // - buses: the connections to the session bus (the first change of a
 //   widget's text connects the accessibility bridge to it) and the system
 //   bus (the clock's trust is asked there).
@@ -26,11 +42,17 @@ public:
     StartupWarmUp& operator=(const StartupWarmUp&) = delete;
 
     // The application object exists (with its resources): the threads may
-    // go on to Qt's parts.
-    void applicationReady(const QStringList& images);
+    // go on to Qt's parts. `images` in the order they are wanted; `fonts`
+    // those the first window names.
+    void applicationReady(const QStringList& images, const QList<FontFor>& fonts = {});
     // The icon in the image file `path`: decoded ahead when it was among the
     // images (waiting for the thread if it is not done yet), else read now.
     static QIcon icon(const QString& path);
+    // The families to set for `font`: the one picked for it (pickedFamily),
+    // then the family as named. Picked ahead when it was among the fonts
+    // (waiting for the thread if it is not done yet), else now. Qt would
+    // otherwise look a generic name up itself, sorting every font there is.
+    static QStringList families(const FontFor& font);
     // Waits for the threads; they use Qt, so this comes before the
     // application object goes. Also right when the application never came.
     void finish();
@@ -47,8 +69,11 @@ private:
     bool m_applicationReady = false;
     bool m_ending = false;
     QStringList m_imagePaths;
-    QHash<QString, QImage> m_images;
+    QHash<QString, QImage> m_images; // each one as soon as it is decoded
     bool m_imagesDone = false;
+    QList<FontFor> m_fonts;
+    QStringList m_picked; // the family picked for each of m_fonts
+    bool m_fontsDone = false;
     std::thread m_fontThread;
     std::thread m_imageThread;
     std::thread m_busThread;

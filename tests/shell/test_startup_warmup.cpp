@@ -29,3 +29,28 @@ TEST(StartupWarmUp, PreparedIconsLookLikeIconsReadFromTheirFiles) {
     // Ended before the application came (a second start that only says so).
     StartupWarmUp never;
 }
+
+TEST(StartupWarmUp, FontsAreSetInTheFamiliesPickedForTheirText) {
+    const FontFor text{QStringLiteral("Sans Serif"), QStringLiteral("zh-cn")};
+    const QString chinese = pickedFamily(text);
+    if (chinese.isEmpty())
+        GTEST_SKIP() << "no font for Chinese text is installed";
+    EXPECT_TRUE(QFontDatabase::families().contains(chinese)) << qPrintable(chinese);
+    EXPECT_TRUE(QFontDatabase::writingSystems(chinese).contains(QFontDatabase::SimplifiedChinese));
+    EXPECT_EQ(pickedFamily({chinese, text.language}), chinese) << "already the one";
+    const FontFor digits{QStringLiteral("Serif"), QStringLiteral("en")};
+    EXPECT_TRUE(QFontDatabase::families().contains(pickedFamily(digits)));
+
+    const QStringList expected{chinese, text.family};
+    EXPECT_EQ(StartupWarmUp::families(text), expected) << "picked now";
+    {
+        StartupWarmUp warmUp;
+        warmUp.applicationReady({}, {digits, text});
+        EXPECT_EQ(StartupWarmUp::families(text), expected) << "picked ahead";
+        EXPECT_EQ(StartupWarmUp::families(digits).value(1), digits.family);
+    }
+    EXPECT_EQ(StartupWarmUp::families({chinese, text.language}), QStringList{chinese});
+    EXPECT_EQ(StartupWarmUp::families({QStringLiteral("Serif"), QStringLiteral("xx-no-such")}),
+              QStringList{QStringLiteral("Serif")})
+        << "no font for the language: as named";
+}
