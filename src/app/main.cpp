@@ -76,7 +76,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     activation.listen();
-    QApplication::setWindowIcon(StartupWarmUp::icon(programIcon));
 
     QFont font = QApplication::font();
     font.setFamilies(StartupWarmUp::families(TForm_main_vorn::textFont()));
@@ -92,6 +91,8 @@ int main(int argc, char** argv) {
     QObject::connect(&mainWindow, &TForm_main_vorn::startFailed, &app,
                      [] { QCoreApplication::exit(1); });
     mainWindow.startOnceShown();
+    // Wanted only now: its image is decoded on the start-up thread meanwhile.
+    QApplication::setWindowIcon(StartupWarmUp::icon(programIcon));
     mainWindow.show();
     return app.exec();
 }
