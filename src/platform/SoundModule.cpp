@@ -52,7 +52,7 @@ bool SoundModule::tryLoad() {
     }
     if (path.isEmpty()) {
         m_error = tr("找不到声音模块 %1（查找了：%2），广播将没有声音！")
-                      .arg(QLatin1String(fileName), m_candidates.join(QLatin1String("、")));
+                      .arg(QLatin1String(fileName), m_candidates.join(QStringLiteral("、")));
         return false;
     }
     // Every symbol is resolved now: a module of another build fails here, not
