@@ -11,6 +11,7 @@
 #include "base/Services.h"
 #include "data/DatabaseFile.h"
 #include "data/datamodule.h"
+#include "platform/SoundModule.h"
 #include "schedule/ScheduleClock.h"
 
 #include <QApplication>
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("VORN_AUDIO_SINK"))
         qputenv("VORN_AUDIO_SINK", "fakesink sync=true");
     installRealServices();
+    static SoundModule sound({QStringLiteral(VORN_SOUND_MODULE)});
+    installSoundServices(sound);
     QTemporaryDir dir;
     QString error;
     const QString db = QDir(dir.path()).filePath(QStringLiteral("gsk.db"));
