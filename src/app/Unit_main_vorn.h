@@ -52,7 +52,7 @@ public:
     // The images of the window's icons, the program's own first.
     static QStringList imagesShown();
     // The font the interface's text is set in: the application's font, for
-    // Chinese text (the desk sets it as the application's font).
+    // Chinese text (the program sets its pick as the application's font).
     static FontFor textFont();
     // The fonts the window names.
     static QList<FontFor> fontsShown();
