@@ -163,14 +163,14 @@ const FontFor timeFamily{QStringLiteral("Serif"), QStringLiteral("en")};
 
 QFont dateFont() {
     QFont font;
-    font.setFamilies(StartupWarmUp::families(dateFamily));
+    StartupWarmUp::setPicked(font, dateFamily);
     font.setPixelSize(12);
     return font;
 }
 
 QFont timeFont() {
     QFont font;
-    font.setFamilies(StartupWarmUp::families(timeFamily));
+    StartupWarmUp::setPicked(font, timeFamily);
     font.setPixelSize(28);
     font.setBold(true);
     return font;

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     activation.listen();
 
     QFont font = QApplication::font();
-    font.setFamilies(StartupWarmUp::families(TForm_main_vorn::textFont()));
+    StartupWarmUp::setPicked(font, TForm_main_vorn::textFont());
     QApplication::setFont(font);
 
     TDataModule1 dataModule;

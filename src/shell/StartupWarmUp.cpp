@@ -22,7 +22,7 @@ QImage readImage(const QString& path) {
 }
 } // namespace
 
-QString pickedFamily(const FontFor& font) {
+PickedFont pickedFont(const FontFor& font) {
     const QByteArray language = font.language.toLatin1();
     Pattern pattern(FcPatternCreate(), FcPatternDestroy);
     FcPatternAddString(pattern.get(), FC_FAMILY,
@@ -38,13 +38,19 @@ QString pickedFamily(const FontFor& font) {
         FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>(language.constData())) ==
             FcLangDifferentLang)
         return {};
+    PickedFont picked;
+    FcBool hinting = FcTrue;
+    if (FcPatternGetBool(match.get(), FC_HINTING, 0, &hinting) == FcResultMatch)
+        picked.hinted = hinting != FcFalse;
     // A font has its name in several languages; Qt lists it under one of them.
     const QStringList known = QFontDatabase::families();
     FcChar8* name = nullptr;
     for (int i = 0; FcPatternGetString(match.get(), FC_FAMILY, i, &name) == FcResultMatch; ++i) {
         const QString candidate = QString::fromUtf8(reinterpret_cast<const char*>(name));
-        if (known.contains(candidate))
-            return candidate;
+        if (known.contains(candidate)) {
+            picked.family = candidate;
+            return picked;
+        }
     }
     return {};
 }
@@ -102,12 +108,12 @@ QIcon StartupWarmUp::icon(const QString& path) {
     return image.isNull() ? QIcon(path) : QIcon(QPixmap::fromImage(image));
 }
 
-QStringList StartupWarmUp::families(const FontFor& font) {
-    QString picked;
+void StartupWarmUp::setPicked(QFont& font, const FontFor& wanted) {
+    PickedFont picked;
     bool ahead = false;
     if (StartupWarmUp* warmUp = running) {
         std::unique_lock lock(warmUp->m_mutex);
-        if (const qsizetype at = warmUp->m_fonts.indexOf(font); at >= 0) {
+        if (const qsizetype at = warmUp->m_fonts.indexOf(wanted); at >= 0) {
             warmUp->m_changed.wait(lock,
                                    [warmUp] { return warmUp->m_fontsDone || warmUp->m_ending; });
             ahead = warmUp->m_fontsDone;
@@ -115,10 +121,14 @@ QStringList StartupWarmUp::families(const FontFor& font) {
         }
     }
     if (!ahead)
-        picked = pickedFamily(font);
-    if (picked.isEmpty() || picked == font.family)
-        return {font.family};
-    return {picked, font.family};
+        picked = pickedFont(wanted);
+    if (picked.family.isEmpty()) {
+        font.setFamilies({wanted.family});
+        return;
+    }
+    font.setFamilies({picked.family});
+    if (!picked.hinted)
+        font.setHintingPreference(QFont::PreferNoHinting);
 }
 
 void StartupWarmUp::readFonts() {
@@ -138,9 +148,9 @@ void StartupWarmUp::readFonts() {
         std::lock_guard lock(m_mutex);
         fonts = m_fonts;
     }
-    QStringList picked;
+    QList<PickedFont> picked;
     for (const FontFor& font : std::as_const(fonts))
-        picked << pickedFamily(font);
+        picked << pickedFont(font);
     {
         std::lock_guard lock(m_mutex);
         m_picked = std::move(picked);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QHash>
 #include <QIcon>
 #include <QImage>
@@ -17,12 +18,22 @@ struct FontFor {
     bool operator==(const FontFor&) const = default;
 };
 
-// The family the system's font configuration picks for `font`, in the name Qt
-// lists it under; empty when the font picked cannot show that language. For
-// Chinese text a generic name gives the system's Chinese font, as it does on
-// a Chinese desktop, rather than a Latin font with the Chinese characters
-// taken from another one (the interface is Chinese whatever the locale).
-QString pickedFamily(const FontFor& font);
+// What the system's font configuration picks for a font. For Chinese text a
+// generic name gives the system's Chinese font, as it does on a Chinese
+// desktop, rather than a Latin font with the Chinese characters taken from
+// another one (the interface is Chinese whatever the locale).
+struct PickedFont {
+    // In the name Qt lists it under; empty when the font picked cannot show
+    // the language.
+    QString family;
+    // Whether its glyphs are hinted. A font's own configuration may say they
+    // are not (the one WenQuanYi Micro Hei ships does), as other desktop
+    // programs honour; Qt goes by the hint style alone and would hint them
+    // all the same, so such a font is told.
+    bool hinted = true;
+    bool operator==(const PickedFont&) const = default;
+};
+PickedFont pickedFont(const FontFor& font);
 
 // Start-up work that needs no window, done on threads of their own while the
 // window's thread connects to the display and builds the desk, which then
@@ -48,11 +59,13 @@ public:
     // The icon in the image file `path`: decoded ahead when it was among the
     // images (waiting for the thread if it is not done yet), else read now.
     static QIcon icon(const QString& path);
-    // The families to set for `font`: the one picked for it (pickedFamily),
-    // then the family as named. Picked ahead when it was among the fonts
-    // (waiting for the thread if it is not done yet), else now. Qt would
-    // otherwise look a generic name up itself, sorting every font there is.
-    static QStringList families(const FontFor& font);
+    // Sets `font` to the family picked for `wanted` (pickedFont), drawn as
+    // the configuration says; to the family as named when none was picked.
+    // Picked ahead when it was among the fonts (waiting for the thread if it
+    // is not done yet), else now. Qt would otherwise look a generic name up
+    // itself, sorting every font there is; and a second family would have it
+    // sort them again for the font's fallbacks.
+    static void setPicked(QFont& font, const FontFor& wanted);
     // Waits for the threads; they use Qt, so this comes before the
     // application object goes. Also right when the application never came.
     void finish();
@@ -72,7 +85,7 @@ private:
     QHash<QString, QImage> m_images; // each one as soon as it is decoded
     bool m_imagesDone = false;
     QList<FontFor> m_fonts;
-    QStringList m_picked; // the family picked for each of m_fonts
+    QList<PickedFont> m_picked; // for each of m_fonts
     bool m_fontsDone = false;
     std::thread m_fontThread;
     std::thread m_imageThread;

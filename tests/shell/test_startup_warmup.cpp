@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QPixmap>
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,25 +33,54 @@ TEST(StartupWarmUp, PreparedIconsLookLikeIconsReadFromTheirFiles) {
 
 TEST(StartupWarmUp, FontsAreSetInTheFamiliesPickedForTheirText) {
     const FontFor text{QStringLiteral("Sans Serif"), QStringLiteral("zh-cn")};
-    const QString chinese = pickedFamily(text);
+    const QString chinese = pickedFont(text).family;
     if (chinese.isEmpty())
         GTEST_SKIP() << "no font for Chinese text is installed";
     EXPECT_TRUE(QFontDatabase::families().contains(chinese)) << qPrintable(chinese);
     EXPECT_TRUE(QFontDatabase::writingSystems(chinese).contains(QFontDatabase::SimplifiedChinese));
-    EXPECT_EQ(pickedFamily({chinese, text.language}), chinese) << "already the one";
+    EXPECT_EQ(pickedFont({chinese, text.language}).family, chinese) << "already the one";
     const FontFor digits{QStringLiteral("Serif"), QStringLiteral("en")};
-    EXPECT_TRUE(QFontDatabase::families().contains(pickedFamily(digits)));
+    EXPECT_TRUE(QFontDatabase::families().contains(pickedFont(digits).family));
 
-    const QStringList expected{chinese, text.family};
-    EXPECT_EQ(StartupWarmUp::families(text), expected) << "picked now";
+    // One family only: with a second one Qt sorts every font again for the
+    // font's fallbacks.
+    const auto families = [](const FontFor& wanted) {
+        QFont font;
+        StartupWarmUp::setPicked(font, wanted);
+        return font.families();
+    };
+    EXPECT_EQ(families(text), QStringList{chinese}) << "picked now";
     {
         StartupWarmUp warmUp;
         warmUp.applicationReady({}, {digits, text});
-        EXPECT_EQ(StartupWarmUp::families(text), expected) << "picked ahead";
-        EXPECT_EQ(StartupWarmUp::families(digits).value(1), digits.family);
+        EXPECT_EQ(families(text), QStringList{chinese}) << "picked ahead";
+        EXPECT_EQ(families(digits), QStringList{pickedFont(digits).family});
     }
-    EXPECT_EQ(StartupWarmUp::families({chinese, text.language}), QStringList{chinese});
-    EXPECT_EQ(StartupWarmUp::families({QStringLiteral("Serif"), QStringLiteral("xx-no-such")}),
+    EXPECT_EQ(families({QStringLiteral("Serif"), QStringLiteral("xx-no-such")}),
               QStringList{QStringLiteral("Serif")})
         << "no font for the language: as named";
+}
+
+TEST(StartupWarmUp, AFontConfiguredUnhintedIsDrawnUnhinted) {
+    const FontFor digits{QStringLiteral("Serif"), QStringLiteral("en")};
+    const PickedFont serif = pickedFont(digits);
+    if (serif.family.isEmpty() || !serif.hinted)
+        GTEST_SKIP() << "no hinted serif font is installed";
+    QFont hinted;
+    StartupWarmUp::setPicked(hinted, digits);
+    EXPECT_EQ(hinted.hintingPreference(), QFont::PreferDefaultHinting);
+
+    // The rule a font package ships for a font that is not to be hinted.
+    const QByteArray rule = "<?xml version=\"1.0\"?><fontconfig><match target=\"font\">"
+                            "<test name=\"family\"><string>" +
+                            serif.family.toUtf8() +
+                            "</string></test><edit name=\"hinting\" mode=\"assign\">"
+                            "<bool>false</bool></edit></match></fontconfig>";
+    ASSERT_TRUE(FcConfigParseAndLoadFromMemory(
+        FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(rule.constData()), FcTrue));
+    EXPECT_EQ(pickedFont(digits), (PickedFont{serif.family, false}));
+    QFont unhinted;
+    StartupWarmUp::setPicked(unhinted, digits);
+    EXPECT_EQ(unhinted.families(), QStringList{serif.family});
+    EXPECT_EQ(unhinted.hintingPreference(), QFont::PreferNoHinting);
 }
