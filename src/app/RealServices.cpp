@@ -1,7 +1,6 @@
 #include "app/RealServices.h"
 
 #include "base/Services.h"
-#include "platform/AlsaMixer.h"
 #include "platform/DesktopFileManager.h"
 #include "platform/LogindPowerControl.h"
 #include "platform/RecordingControl.h"
@@ -37,6 +36,35 @@ private:
     SoundModule& m_module;
     std::once_flag m_outputsOnce;
 };
+
+// The sound card's mixer, made by the module at its first use; without the
+// module there is none.
+class ModuleMixer : public Mixer {
+public:
+    explicit ModuleMixer(std::shared_ptr<SoundLoader> loader) : m_loader(std::move(loader)) {}
+
+    Result setVolume(int selector, int value) override {
+        Mixer* mixer = real();
+        return mixer ? mixer->setVolume(selector, value) : Result::NoMixer;
+    }
+    Result volume(int selector, int& value) override {
+        Mixer* mixer = real();
+        return mixer ? mixer->volume(selector, value) : Result::NoMixer;
+    }
+
+private:
+    Mixer* real() {
+        std::call_once(m_once, [this] {
+            if (const SoundModuleServices* sound = m_loader->services(); sound && sound->mixer)
+                m_mixer = sound->mixer();
+        });
+        return m_mixer.get();
+    }
+
+    std::shared_ptr<SoundLoader> m_loader;
+    std::once_flag m_once;
+    std::unique_ptr<Mixer> m_mixer;
+};
 } // namespace
 
 void installSoundServices(SoundModule& module) {
@@ -65,10 +93,12 @@ void installSoundServices(SoundModule& module) {
     });
     Services::setAudioOutputCheck(
         [loader] { return loader->services() ? QString() : loader->problem(); });
+    static std::unique_ptr<ModuleMixer> mixer;
+    mixer = std::make_unique<ModuleMixer>(loader);
+    Services::setMixer(mixer.get());
 }
 
 void installRealServices() {
-    static AlsaMixer mixer;
     static LogindPowerControl power;
     static XdgAutostart autostart;
     static DesktopFileManager fileManager;
@@ -76,7 +106,6 @@ void installRealServices() {
     static SoundModule sound(SoundModule::defaultCandidates());
     installSoundServices(sound);
     Services::setRecordingControl(&recordingControl);
-    Services::setMixer(&mixer);
     Services::setPower(&power);
     Services::setAutostart(&autostart);
     Services::setFileManager(&fileManager);

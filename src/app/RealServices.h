@@ -2,8 +2,8 @@
 
 class SoundModule;
 
-// Installs the real platform pieces into Services: the media devices and the
-// rest of the sound (from the sound module), the ALSA mixer, the logind
+// Installs the real platform pieces into Services: the media devices, the
+// rest of the sound and the ALSA mixer (from the sound module), the logind
 // power-off, autostart and the file manager. They live until the process ends.
 void installRealServices();
 
@@ -11,5 +11,6 @@ void installRealServices();
 // their makers (or of Services::audioOutputProblem()); it must outlive them.
 // When it cannot be loaded, the media devices play nothing and fail every
 // file with the reason, which audioOutputProblem() also tells; the recorder
-// and the MP3 encoder are refused with it, and song lengths are not measured.
+// and the MP3 encoder are refused with it, song lengths are not measured and
+// the mixer answers that there is none.
 void installSoundServices(SoundModule& module);

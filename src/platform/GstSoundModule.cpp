@@ -1,5 +1,6 @@
 // The entry point of vorn-gstreamer.so: the GStreamer-backed sound objects
-// for the program, which itself does not link GStreamer.
+// and the ALSA mixer for the program, which links neither library itself.
+#include "platform/AlsaMixer.h"
 #include "platform/GstAudioOutputs.h"
 #include "platform/GstMediaDevice.h"
 #include "platform/GstSongLengthProbe.h"
@@ -26,5 +27,6 @@ extern "C" Q_DECL_EXPORT bool VORN_SOUND_MODULE_ENTRY(int interface, unsigned lo
     services->audioOutputs = [](QObject* parent) -> AudioOutputs* {
         return new GstAudioOutputs(parent);
     };
+    services->mixer = [] { return std::unique_ptr<Mixer>(std::make_unique<AlsaMixer>()); };
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/AudioOutputs.h"
 #include "platform/MediaDevice.h"
+#include "platform/Mixer.h"
 #include "platform/SongLengthProbe.h"
 #include "platform/SoundRecorder.h"
 
@@ -11,15 +12,17 @@
 #include <mutex>
 
 // What the sound module (vorn-gstreamer.so) hands over: the makers of the
-// GStreamer-backed objects. The program itself does not link GStreamer; the
-// module is loaded once the main window is on screen, or when sound is first
-// asked for, whichever comes first.
+// GStreamer-backed objects and of the sound card's mixer. The program itself
+// links neither GStreamer nor alsa-lib; the module is loaded once the main
+// window is on screen, or when sound (or the mixer) is first asked for,
+// whichever comes first.
 struct SoundModuleServices {
     MediaDeviceFactory mediaDevice;
     SongLengthProbeFactory songLengthProbe;
     SoundRecorderFactory soundRecorder;
     Mp3EncoderFactory mp3Encoder;
     std::function<AudioOutputs*(QObject* parent)> audioOutputs;
+    std::function<std::unique_ptr<Mixer>()> mixer;
 };
 
 // The one entry point of the module. It fills `services` and returns true
@@ -29,7 +32,7 @@ extern "C" bool VORN_SOUND_MODULE_ENTRY(int interface, unsigned long servicesSiz
                                         SoundModuleServices* services);
 using SoundModuleEntry = bool (*)(int, unsigned long, SoundModuleServices*);
 // Changes whenever SoundModuleServices changes.
-inline constexpr int soundModuleInterface = 1;
+inline constexpr int soundModuleInterface = 2;
 
 // Finds and loads the sound module. Loading happens once; what it found
 // (the services, or why there are none) stays.

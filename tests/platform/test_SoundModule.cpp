@@ -25,6 +25,7 @@ protected:
         Services::setMp3EncoderFactory({});
         Services::setAudioOutputCheck({});
         Services::setAudioOutputs(nullptr);
+        Services::setMixer(nullptr);
     }
     QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
     QTemporaryDir dir;
@@ -94,6 +95,21 @@ TEST_F(SoundModuleTest, AMissingModuleLeavesADeviceThatFailsEveryFileWithTheReas
         EXPECT_EQ(QString::fromUtf8(e.what()), problem);
     }
     EXPECT_THROW(Services::createMp3Encoder(nullptr), std::runtime_error);
+}
+
+TEST_F(SoundModuleTest, TheMixerComesWithTheModuleAtItsFirstUse) {
+    SoundModule module({QStringLiteral(VORN_SOUND_MODULE)});
+    installSoundServices(module);
+    ASSERT_NE(Services::mixer(), nullptr);
+    EXPECT_FALSE(module.loaded());
+    int level = 0;
+    Services::mixer()->volume(0, level); // whatever the card says
+    EXPECT_TRUE(module.loaded());
+
+    SoundModule missing({path("gone/vorn-gstreamer.so")});
+    installSoundServices(missing);
+    EXPECT_EQ(Services::mixer()->volume(0, level), Mixer::Result::NoMixer);
+    EXPECT_EQ(Services::mixer()->setVolume(0, 1000), Mixer::Result::NoMixer);
 }
 
 TEST_F(SoundModuleTest, AFileThatIsNoModuleOfOursIsRefusedWithItsName) {
