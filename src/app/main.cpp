@@ -49,11 +49,11 @@ int main(int argc, char** argv) {
         }
     }
 
-    StartupWarmUp warmUp;
+    StartupWarmUp warmUp(TForm_main_vorn::fontsShown());
     VornApplication app(argc, argv);
     const auto finishWarmUp = qScopeGuard([&warmUp] { warmUp.finish(); });
     initVornResources();
-    warmUp.applicationReady(TForm_main_vorn::imagesShown(), TForm_main_vorn::fontsShown());
+    warmUp.applicationReady(TForm_main_vorn::imagesShown());
     installQtTranslations(app);
     QApplication::setApplicationName(QStringLiteral("vorn"));
     QApplication::setDesktopFileName(QStringLiteral("vorn"));

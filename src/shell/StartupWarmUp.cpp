@@ -22,7 +22,15 @@ QImage readImage(const QString& path) {
 }
 } // namespace
 
-PickedFont pickedFont(const FontFor& font) {
+namespace {
+// What fontconfig alone picks for a font: the font's names, in the order the
+// language prefers them, and whether it is hinted. Needs no Qt.
+struct Match {
+    QStringList names;
+    bool hinted = true;
+};
+
+Match match(const FontFor& font) {
     const QByteArray language = font.language.toLatin1();
     Pattern pattern(FcPatternCreate(), FcPatternDestroy);
     FcPatternAddString(pattern.get(), FC_FAMILY,
@@ -32,32 +40,39 @@ PickedFont pickedFont(const FontFor& font) {
     FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
     FcDefaultSubstitute(pattern.get());
     FcResult result = FcResultNoMatch;
-    Pattern match(FcFontMatch(nullptr, pattern.get(), &result), FcPatternDestroy);
+    Pattern found(FcFontMatch(nullptr, pattern.get(), &result), FcPatternDestroy);
     FcLangSet* languages = nullptr;
-    if (!match || FcPatternGetLangSet(match.get(), FC_LANG, 0, &languages) != FcResultMatch ||
+    if (!found || FcPatternGetLangSet(found.get(), FC_LANG, 0, &languages) != FcResultMatch ||
         FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>(language.constData())) ==
             FcLangDifferentLang)
         return {};
-    PickedFont picked;
+    Match picked;
     FcBool hinting = FcTrue;
-    if (FcPatternGetBool(match.get(), FC_HINTING, 0, &hinting) == FcResultMatch)
+    if (FcPatternGetBool(found.get(), FC_HINTING, 0, &hinting) == FcResultMatch)
         picked.hinted = hinting != FcFalse;
-    // A font has its name in several languages; Qt lists it under one of them.
-    const QStringList known = QFontDatabase::families();
     FcChar8* name = nullptr;
-    for (int i = 0; FcPatternGetString(match.get(), FC_FAMILY, i, &name) == FcResultMatch; ++i) {
-        const QString candidate = QString::fromUtf8(reinterpret_cast<const char*>(name));
-        if (known.contains(candidate)) {
-            picked.family = candidate;
-            return picked;
-        }
-    }
-    return {};
+    for (int i = 0; FcPatternGetString(found.get(), FC_FAMILY, i, &name) == FcResultMatch; ++i)
+        picked.names << QString::fromUtf8(reinterpret_cast<const char*>(name));
+    return picked;
 }
 
-StartupWarmUp::StartupWarmUp()
-    : m_fontThread([this] { readFonts(); }), m_imageThread([this] { readImages(); }),
-      m_busThread([this] { connectBuses(); }) {
+// A font has its name in several languages; Qt lists it under one of them.
+PickedFont listed(const Match& match) {
+    const QStringList known = QFontDatabase::families();
+    for (const QString& name : match.names)
+        if (known.contains(name))
+            return {name, match.hinted};
+    return {};
+}
+} // namespace
+
+PickedFont pickedFont(const FontFor& font) {
+    return listed(match(font));
+}
+
+StartupWarmUp::StartupWarmUp(QList<FontFor> fonts)
+    : m_fonts(std::move(fonts)), m_fontThread([this] { readFonts(); }),
+      m_imageThread([this] { readImages(); }), m_busThread([this] { connectBuses(); }) {
     running = this;
 }
 
@@ -78,11 +93,10 @@ void StartupWarmUp::finish() {
             thread->join();
 }
 
-void StartupWarmUp::applicationReady(const QStringList& images, const QList<FontFor>& fonts) {
+void StartupWarmUp::applicationReady(const QStringList& images) {
     {
         std::lock_guard lock(m_mutex);
         m_imagePaths = images;
-        m_fonts = fonts;
         m_applicationReady = true;
     }
     m_changed.notify_all();
@@ -134,23 +148,21 @@ void StartupWarmUp::setPicked(QFont& font, const FontFor& wanted) {
 void StartupWarmUp::readFonts() {
     // Parsing the configuration and loading its caches is the larger part of
     // the first font lookup; fontconfig keeps one configuration for the
-    // whole process, which Qt then finds loaded.
+    // whole process, which Qt then finds loaded. The fonts are matched right
+    // after, while the application object is still being made.
     FcInit();
+    QList<Match> matches;
+    for (const FontFor& font : std::as_const(m_fonts))
+        matches << match(font);
     if (!waitForApplication())
         return;
     // Qt's list of the fonts there are, kept for the whole process, and the
-    // families picked for the window's fonts. Nothing more: Qt loads each
+    // names it lists the matched fonts under. Nothing more: Qt loads each
     // font once per thread, holding its font lock while it does, so fonts
     // loaded here would only hold up the window's thread.
-    QFontDatabase::families();
-    QList<FontFor> fonts;
-    {
-        std::lock_guard lock(m_mutex);
-        fonts = m_fonts;
-    }
     QList<PickedFont> picked;
-    for (const FontFor& font : std::as_const(fonts))
-        picked << pickedFont(font);
+    for (const Match& found : std::as_const(matches))
+        picked << listed(found);
     {
         std::lock_guard lock(m_mutex);
         m_picked = std::move(picked);

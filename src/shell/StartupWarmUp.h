@@ -38,24 +38,24 @@ PickedFont pickedFont(const FontFor& font);
 // Start-up work that needs no window, done on threads of their own while the
 // window's thread connects to the display and builds the desk, which then
 // finds it done instead of waiting for it before its first paint:
-// - fonts: the system's font configuration at once; once the application
-//   object exists, Qt's list of fonts and the families picked for the first
-//   window's fonts;
+// - fonts: the system's font configuration and the first window's fonts
+//   matched at once; once the application object exists, Qt's list of fonts
+//   and the names it lists the matched ones under;
 // - images: the first window's icons, decoded, each ready as soon as it is;
 // - buses: the connections to the session bus (the first change of a
 //   widget's text connects the accessibility bridge to it) and the system
 //   bus (the clock's trust is asked there).
 class StartupWarmUp {
 public:
-    StartupWarmUp();
+    // `fonts`: those the first window names.
+    explicit StartupWarmUp(QList<FontFor> fonts = {});
     ~StartupWarmUp();
     StartupWarmUp(const StartupWarmUp&) = delete;
     StartupWarmUp& operator=(const StartupWarmUp&) = delete;
 
     // The application object exists (with its resources): the threads may
-    // go on to Qt's parts. `images` in the order they are wanted; `fonts`
-    // those the first window names.
-    void applicationReady(const QStringList& images, const QList<FontFor>& fonts = {});
+    // go on to Qt's parts. `images` in the order they are wanted.
+    void applicationReady(const QStringList& images);
     // The icon in the image file `path`: decoded ahead when it was among the
     // images (waiting for the thread if it is not done yet), else read now.
     static QIcon icon(const QString& path);
@@ -84,7 +84,7 @@ private:
     QStringList m_imagePaths;
     QHash<QString, QImage> m_images; // each one as soon as it is decoded
     bool m_imagesDone = false;
-    QList<FontFor> m_fonts;
+    const QList<FontFor> m_fonts;
     QList<PickedFont> m_picked; // for each of m_fonts
     bool m_fontsDone = false;
     std::thread m_fontThread;

@@ -51,8 +51,8 @@ TEST(StartupWarmUp, FontsAreSetInTheFamiliesPickedForTheirText) {
     };
     EXPECT_EQ(families(text), QStringList{chinese}) << "picked now";
     {
-        StartupWarmUp warmUp;
-        warmUp.applicationReady({}, {digits, text});
+        StartupWarmUp warmUp({digits, text});
+        warmUp.applicationReady({});
         EXPECT_EQ(families(text), QStringList{chinese}) << "picked ahead";
         EXPECT_EQ(families(digits), QStringList{pickedFont(digits).family});
     }
