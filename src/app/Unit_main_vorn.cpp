@@ -189,7 +189,7 @@ QStringList TForm_main_vorn::imagesShown() {
 }
 
 FontFor TForm_main_vorn::textFont() {
-    return {QApplication::font().family(), QStringLiteral("zh-cn")};
+    return {QStringLiteral("Sans Serif"), QStringLiteral("zh-cn")};
 }
 
 QList<FontFor> TForm_main_vorn::fontsShown() {

@@ -51,10 +51,12 @@ public:
     ~TForm_main_vorn() override;
     // The images of the window's icons, the program's own first.
     static QStringList imagesShown();
-    // The font the interface's text is set in: the application's font, for
-    // Chinese text (the program sets its pick as the application's font).
+    // The font the interface's text is set in: the system's sans-serif font
+    // for Chinese text (the program sets its pick as the application's
+    // font, at the application font's size).
     static FontFor textFont();
-    // The fonts the window names.
+    // The fonts the window names. Known before the application object
+    // exists: the start-up thread matches them meanwhile.
     static QList<FontFor> fontsShown();
 
     // The start-up sequence: open the store, read the shutdown times and the
