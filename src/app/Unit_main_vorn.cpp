@@ -44,6 +44,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPalette>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScreen>
@@ -155,7 +156,25 @@ private:
     QString m_full;
 };
 
-const char* const skyBlue = "background-color: #a6caf0;";
+// Colours are set in palettes rather than style sheets: a style sheet sends
+// the widget and all it holds through the style-sheet engine, which the
+// desk's start-up paid for. They look the same.
+void setColours(QWidget* widget,
+                std::initializer_list<std::pair<QPalette::ColorRole, QColor>> colours) {
+    QPalette palette = widget->palette();
+    for (const auto& [role, colour] : colours)
+        palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+// The day's grid and the now-playing list: sky blue, their headers and
+// scroll bars tinted with it.
+void setSkyBlue(QWidget* view) {
+    const QColor skyBlue(0xa6, 0xca, 0xf0);
+    setColours(
+        view,
+        {{QPalette::Base, skyBlue}, {QPalette::Window, skyBlue}, {QPalette::Button, skyBlue}});
+}
 
 // The date in a Kai (brush) face, the clock's digits in a serif one.
 const FontFor dateFamily{QStringLiteral("KaiTi"), QStringLiteral("zh-cn")};
@@ -263,7 +282,8 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
                        Services::clock().now().time().toString(QStringLiteral("HH:mm:ss")));
     Label_time->setFont(timeFont());
     Label_time->setAlignment(Qt::AlignCenter);
-    Label_time->setStyleSheet(QStringLiteral("color: white; background-color: black;"));
+    setColours(Label_time, {{QPalette::WindowText, Qt::white}, {QPalette::Window, Qt::black}});
+    Label_time->setAutoFillBackground(true);
     Label_time->setMinimumWidth(
         Label_time->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 24);
     Label_time->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
@@ -279,7 +299,7 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     Label_sjlb = label(timetablePane, "Label_sjlb", tr("今日时间表："));
     DBGrid1 = new QTableView(timetablePane);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setStyleSheet(QString::fromLatin1(skyBlue));
+    setSkyBlue(DBGrid1);
     SetCompactGridFont(DBGrid1);
     DBGrid1->setToolTip(tr("双击查看歌曲列表内容"));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -302,7 +322,7 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     Label9 = label(m_playingPane, "Label9", tr("正在播放的歌曲："));
     ListBox5 = new QListWidget(m_playingPane);
     ListBox5->setObjectName(QStringLiteral("ListBox5"));
-    ListBox5->setStyleSheet(QString::fromLatin1(skyBlue));
+    setSkyBlue(ListBox5);
     ListBox5->setToolTip(tr("双击歌名可进行选中歌曲播放"));
     ListBox6 = new QListWidget(this);
     ListBox6->setObjectName(QStringLiteral("ListBox6"));
@@ -342,7 +362,7 @@ TForm_main_vorn::TForm_main_vorn(TDataModule1& dm, QWidget* parent)
     Label8->setWordWrap(true);
     Label_output = new NoticeLabel(m_playingPane);
     Label_output->setObjectName(QStringLiteral("Label_output"));
-    Label_output->setStyleSheet(QStringLiteral("color: red;"));
+    setColours(Label_output, {{QPalette::WindowText, Qt::red}});
     Label_output->hide();
 
     createDeskPanels();
