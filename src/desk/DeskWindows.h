@@ -42,9 +42,13 @@ public:
     int findingCount() const { return m_findings.size(); }
     const QList<PreAirCheck::Finding>& findings() const { return m_findings; }
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void take(const PreAirCheck::Input& input, const QList<PreAirCheck::Finding>& findings);
     void openWindow();
+    void showAs(const QColor& colour, bool bold);
 
     CheckRunner& m_runner;
     PreAirCheck::Input m_input;
