@@ -94,5 +94,6 @@ int main(int argc, char** argv) {
     // Wanted only now: its image is decoded on the start-up thread meanwhile.
     QApplication::setWindowIcon(StartupWarmUp::icon(programIcon));
     mainWindow.show();
+    warmUp.windowShown(mainWindow);
     return app.exec();
 }

@@ -1,12 +1,16 @@
 #include "shell/StartupWarmUp.h"
 
+#include <QBackingStore>
 #include <QDBusConnection>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QImageReader>
 #include <QPixmap>
+#include <QWidget>
 #include <fontconfig/fontconfig.h>
 #include <memory>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 StartupWarmUp* running = nullptr;
@@ -88,7 +92,7 @@ void StartupWarmUp::finish() {
         m_ending = true;
     }
     m_changed.notify_all();
-    for (std::thread* thread : {&m_fontThread, &m_imageThread, &m_busThread})
+    for (std::thread* thread : {&m_fontThread, &m_imageThread, &m_busThread, &m_bufferThread})
         if (thread->joinable())
             thread->join();
 }
@@ -143,6 +147,31 @@ void StartupWarmUp::setPicked(QFont& font, const FontFor& wanted) {
     font.setFamilies({picked.family});
     if (!picked.hinted)
         font.setHintingPreference(QFont::PreferNoHinting);
+}
+
+void StartupWarmUp::windowShown(QWidget& window) {
+    QBackingStore* store = window.backingStore();
+    if (!store || m_bufferThread.joinable())
+        return;
+    // Made in the window's size, it is the one the first paint uses.
+    store->resize(window.size());
+    const QPaintDevice* device = store->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return;
+    const auto* image = static_cast<const QImage*>(device);
+    const auto page = quintptr(sysconf(_SC_PAGESIZE));
+    const quintptr begin = quintptr(image->constBits()) & ~(page - 1);
+    const quintptr end = quintptr(image->constBits()) + quintptr(image->sizeInBytes());
+    if (begin == 0 || end <= begin)
+        return;
+    // Only the pages' mapping, never their content, so the paint may start
+    // on them meanwhile. Kernels before 5.14 refuse it: they are faulted in
+    // as they are painted, as before.
+    m_bufferThread = std::thread([begin, end] {
+#ifdef MADV_POPULATE_WRITE
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#endif
+    });
 }
 
 void StartupWarmUp::readFonts() {

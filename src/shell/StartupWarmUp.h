@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+class QWidget;
+
 // A font as a window names it: a family or a generic name ("Serif"), and the
 // language of the text it shows (a fontconfig language tag: "zh-cn", "en").
 struct FontFor {
@@ -44,7 +46,8 @@ PickedFont pickedFont(const FontFor& font);
 // - images: the first window's icons, decoded, each ready as soon as it is;
 // - buses: the connections to the session bus (the first change of a
 //   widget's text connects the accessibility bridge to it) and the system
-//   bus (the clock's trust is asked there).
+//   bus (the clock's trust is asked there);
+// - the window's buffer: mapped in at once (windowShown).
 class StartupWarmUp {
 public:
     // `fonts`: those the first window names.
@@ -66,6 +69,13 @@ public:
     // itself, sorting every font there is; and a second family would have it
     // sort them again for the font's fallbacks.
     static void setPicked(QFont& font, const FontFor& wanted);
+    // `window` has been shown; its first paint comes once the window system
+    // has put it on the screen. The buffer it is painted into is made now,
+    // and its memory mapped in by a thread of its own while the window's
+    // thread waits for the screen: painted first, it would be faulted in a
+    // page at a time (some 700 faults for the desk, each a costly trap on a
+    // virtual machine). Nothing when the window has no buffer of its own.
+    void windowShown(QWidget& window);
     // Waits for the threads; they use Qt, so this comes before the
     // application object goes. Also right when the application never came.
     void finish();
@@ -90,4 +100,5 @@ private:
     std::thread m_fontThread;
     std::thread m_imageThread;
     std::thread m_busThread;
+    std::thread m_bufferThread;
 };

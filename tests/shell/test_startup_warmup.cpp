@@ -2,16 +2,52 @@
 #include "shell/StartupWarmUp.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QFontDatabase>
 #include <QPixmap>
+#include <QWidget>
 #include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 QImage shown(const QIcon& icon) {
     return icon.pixmap(16).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
+
+// How many of the pages under `image`'s pixels are in memory.
+std::pair<size_t, size_t> residentPages(const QImage& image) {
+    const auto page = quintptr(sysconf(_SC_PAGESIZE));
+    const quintptr begin = quintptr(image.constBits()) & ~(page - 1);
+    const quintptr end = quintptr(image.constBits()) + quintptr(image.sizeInBytes());
+    std::vector<unsigned char> resident((end - begin + page - 1) / page);
+    if (mincore(reinterpret_cast<void*>(begin), end - begin, resident.data()) != 0)
+        return {0, resident.size()};
+    size_t in = 0;
+    for (unsigned char r : resident)
+        in += r & 1;
+    return {in, resident.size()};
+}
 } // namespace
+
+TEST(StartupWarmUp, AShownWindowsBufferIsInMemoryBeforeItsFirstPaint) {
+    QWidget never;
+    StartupWarmUp warmUp;
+    warmUp.windowShown(never); // no buffer of its own yet: nothing to do
+    QWidget window;
+    window.resize(700, 500);
+    window.show(); // painted only once events are processed
+    warmUp.windowShown(window);
+    warmUp.finish();
+    const QPaintDevice* device = window.backingStore()->paintDevice();
+    ASSERT_TRUE(device && device->devType() == QInternal::Image);
+    const auto& buffer = *static_cast<const QImage*>(device);
+    EXPECT_EQ(buffer.size(), window.size()) << "the buffer the first paint uses";
+    const auto [in, all] = residentPages(buffer);
+    EXPECT_EQ(in, all);
+}
 
 TEST(StartupWarmUp, PreparedIconsLookLikeIconsReadFromTheirFiles) {
     initVornResources();
