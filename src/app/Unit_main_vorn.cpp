@@ -201,9 +201,11 @@ QStringList TForm_main_vorn::imagesShown() {
     QStringList images;
     for (const char* tray : trayIcons)
         images << QString::fromLatin1(tray);
+    // Named by their ending: a name filter would compile a pattern for it.
     const QDir icons(QString::fromLatin1(iconFolder));
-    for (const QString& name : icons.entryList({QStringLiteral("*.png")}, QDir::Files))
-        images << icons.filePath(name);
+    for (const QString& name : icons.entryList(QDir::Files))
+        if (name.endsWith(QLatin1String(".png")))
+            images << icons.filePath(name);
     return images;
 }
 
