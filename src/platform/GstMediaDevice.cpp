@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QThread>
 #include <QThreadPool>
 #include <QWaitCondition>
@@ -268,6 +269,9 @@ struct GstMediaDevice::Stream {
     // again with the next state change and fail in the name of the next
     // file. Such a stream goes through NULL before it is used again.
     std::atomic<bool> errored{false};
+    // rest() is bringing the stream down: what its threads post meanwhile
+    // is of the run being ended.
+    std::atomic<bool> resting{false};
     // The output the stream was built for (effectiveOutput()), and whether
     // its automatic sink found nothing real to play to.
     QString builtFor;
@@ -341,8 +345,14 @@ GstBusSyncReply GstMediaDevice::Stream::onBus(GstBus*, GstMessage* message, gpoi
     default:
         return GST_BUS_DROP;
     }
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
-        s->errored.store(true);
+    // The first error of a run tells what went wrong. Those after it (the
+    // source, its data refused: "internal data stream error"), and any of
+    // the run being brought down, say nothing new; passed on, they could
+    // reach the device after it had started the file again, and end that
+    // run or send it back to the beginning.
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR &&
+        (s->errored.exchange(true) || s->resting.load()))
+        return GST_BUS_DROP;
     const int gen = s->generation.load();
     const int index = s->index;
     gst_message_ref(message);
@@ -503,6 +513,8 @@ void GstMediaDevice::Stream::rest() {
     // sink that is being taken down (its server may be gone) would fail in
     // the name of the file.
     releaseWaiter();
+    resting.store(true);
+    const auto restingDone = qScopeGuard([this] { resting.store(false); });
     if (errored.exchange(false)) {
         gst_element_set_state(playbin, GST_STATE_NULL);
         letGo();
@@ -651,6 +663,10 @@ void GstMediaDevice::Stream::setState(int gen, GstState state, bool rewind) {
 void GstMediaDevice::Stream::seek(int gen, qint64 ms) {
     if (!playbin || generation.load() != gen)
         return;
+    // A stream readied anew and held has no way to its file's data until
+    // it reached the hold: a seek sent before would be lost.
+    if (heldPad && !reachedHold.load())
+        waitHeld();
     gst_element_seek_simple(playbin, GST_FORMAT_TIME,
                             GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                             ms * GST_MSECOND);

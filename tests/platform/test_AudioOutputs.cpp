@@ -263,6 +263,26 @@ TEST_F(AudioOutputsTest, ASongHeldReadyIsHeardAsSoonAsItIsStarted) {
     EXPECT_LT((second - openedAt) / 1000000, 600);
 }
 
+TEST_F(AudioOutputsTest, AfterADamagedPartTheSongGoesOnWhereItIsSoughtTo) {
+    // The damage ends the song with an error, and the source, refused, posts
+    // a second one as the stream is brought down. The place sought to
+    // afterwards is where the song goes on, and it keeps playing.
+    OwnOutput own(QStringLiteral("identity error-after=30 ! fakesink sync=true"));
+    ASSERT_TRUE(tone::writeWav(path("song.wav"), 6000, 44100, 1, 600.0, 0.6));
+    GstMediaDevice device;
+    QSignalSpy finished(&device, &MediaDevice::finished);
+    ASSERT_TRUE(device.open(path("song.wav")));
+    ASSERT_TRUE(device.play(true));
+    ASSERT_TRUE(finished.wait(6000));
+    ASSERT_FALSE(device.errorString().isEmpty());
+    device.seek(3000);
+    QTest::qWait(500);
+    ASSERT_TRUE(device.play(true));
+    QTest::qWait(400);
+    EXPECT_EQ(device.mode(), MediaDevice::Mode::Playing);
+    EXPECT_GE(device.position(), 3000);
+}
+
 TEST_F(AudioOutputsTest, ASongLeftStoppedOrPausedIsHeardAsSoonAsItPlaysAgain) {
     // Held a while after an error and a seek (the player's slider), after a
     // stop, and paused: each is heard at once when it plays again, never
