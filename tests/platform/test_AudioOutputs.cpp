@@ -265,8 +265,8 @@ TEST_F(AudioOutputsTest, ASongHeldReadyIsHeardAsSoonAsItIsStarted) {
 
 TEST_F(AudioOutputsTest, AfterADamagedPartTheSongGoesOnWhereItIsSoughtTo) {
     // The damage ends the song with an error, and the source, refused, posts
-    // a second one as the stream is brought down. The place sought to
-    // afterwards is where the song goes on, and it keeps playing.
+    // a second one after it. The place sought to afterwards is where the
+    // song goes on, and it keeps playing.
     OwnOutput own(QStringLiteral("identity error-after=30 ! fakesink sync=true"));
     ASSERT_TRUE(tone::writeWav(path("song.wav"), 6000, 44100, 1, 600.0, 0.6));
     GstMediaDevice device;
